@@ -1,0 +1,35 @@
+# Thin wrapper over CMake and Ninja; every target sets up what is missing first.
+BUILD := build
+CMAKE_FLAGS ?=
+PREFIX ?= /usr/local
+
+.PHONY: all setup configure build test play bench fuzz install clean
+
+all: build
+
+setup:
+	@scripts/setup
+
+configure: setup
+	@[ -f $(BUILD)/build.ninja ] || cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+
+build: configure
+	@cmake --build $(BUILD)
+
+test: build
+	@scripts/test
+
+play: build
+	$(BUILD)/zorvikpla $(BUILD)/examples/$(or $(SONG),first-light).zvo
+
+bench: build
+	$(BUILD)/bench/engine_bench
+
+fuzz: setup
+	@scripts/fuzz
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+clean:
+	rm -rf $(BUILD) build-san

@@ -1,0 +1,107 @@
+#include "display/screen.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "formats/test_fixtures.hpp"
+
+namespace zorvik {
+namespace {
+
+Song exampleSong() {
+  Song song = fixtures::emptySong(100, "Example", "Anon");
+  song.cells[0][0] = {12, 0};
+  song.cells[13][0] = {13, 0};
+  song.cells[2][0] = {9, 1};
+  song.cells[5][0] = {6, 3};
+  song.cells[5][1] = {4, 4};
+  song.cells[8][0] = {2, 5};
+  return song;
+}
+
+SampleBankHeader bankHeader(std::string_view name, std::string_view author) {
+  SampleBankHeader header{};
+  header.name = makeTextField(name);
+  header.author = makeTextField(author);
+  return header;
+}
+
+std::string screen(const Song& song, const SampleBankHeader& bank, int step, std::string_view clear = "") {
+  std::ostringstream out;
+  redrawScreen(out, clear, song, bank, buildRollPages(song), step);
+  return out.str();
+}
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> result;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) result.push_back(line);
+  return result;
+}
+
+TEST(Screen, ExampleScreenByteForByte) {
+  const std::string blank(53, ' ');
+  const std::string expected =
+      "Zorvik Player v1.0\n"
+      "\n"
+      "Title:      Example\n"
+      "Author:     Anon\n"
+      "Samplebank: Drums by Anon\n"
+      "\n"
+      "       @\n"
+      "               a                                     \n"
+      "/-a---+---+---+---+---+---+---+---+---+---+---+---+->\n"
+      "| |   |   |   |   |   |   |   |   |   |   |   |   | >\n"
+      "|-+---+---+---+---+---+---+---+---+---+---+---+---+->\n"
+      "| | b |   |   |   |   |   |   |   |   |   |   |   | >\n"
+      "|-+---+---+---+---+---+---+---+---+---+---+---+---+->\n"
+      "| |   |   |   |   |   |   |   |   |   |   |   |   | >\n"
+      "|-+---+d--+---+---+---+---+---+---+---+---+---+---+->\n"
+      "| |   |   |   |   |   |   |   |   |   |   |   |   | >\n"
+      "\\-+---+e--+---+---+---+---+---+---+---+---+---+---+->\n" +
+      blank + "\n" +
+      "          f                                          \n" +
+      blank + "\n" +
+      "press any key to exit\n";
+  EXPECT_EQ(screen(exampleSong(), bankHeader("Drums", "Anon"), 5), expected);
+}
+
+TEST(Screen, PlayheadAndPagePerStep) {
+  struct Case {
+    int step;
+    std::size_t spaces;
+    char staffStart;
+  } cases[] = {{0, 2, '/'}, {5, 7, '/'}, {47, 49, '/'}, {48, 2, '<'}, {50, 4, '<'}, {95, 49, '<'}};
+  for (const auto& c : cases) {
+    auto l = lines(screen(exampleSong(), bankHeader("Drums", "Anon"), c.step));
+    ASSERT_EQ(l.size(), 21u);
+    EXPECT_EQ(l[6], std::string(c.spaces, ' ') + "@") << c.step;
+    EXPECT_EQ(l[8][0], c.staffStart) << c.step;
+    for (int i = 7; i < 20; ++i) EXPECT_EQ(l[i].size(), 53u);
+  }
+}
+
+TEST(Screen, EmptyAndFullTextFields) {
+  Song song = fixtures::emptySong(100, "", "");
+  auto l = lines(screen(song, bankHeader("", ""), 0));
+  EXPECT_EQ(l[2], "Title:      ");
+  EXPECT_EQ(l[3], "Author:     ");
+  EXPECT_EQ(l[4], "Samplebank:  by ");
+
+  song.title.fill('T');  // no zero byte: shown as its 32 bytes
+  SampleBankHeader bank = bankHeader("", "");
+  bank.name.fill('N');
+  bank.author.fill('A');
+  l = lines(screen(song, bank, 0));
+  EXPECT_EQ(l[2], "Title:      " + std::string(32, 'T'));
+  EXPECT_EQ(l[4], "Samplebank: " + std::string(32, 'N') + " by " + std::string(32, 'A'));
+}
+
+TEST(Screen, ClearSequenceComesFirst) {
+  std::string text = screen(exampleSong(), bankHeader("Drums", "Anon"), 5, "\x1b[H\x1b[2J");
+  EXPECT_EQ(text.rfind("\x1b[H\x1b[2JZorvik Player v1.0\n", 0), 0u);
+}
+
+}  // namespace
+}  // namespace zorvik

@@ -1,0 +1,167 @@
+#include "formats/bank.hpp"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstring>
+
+#include "formats/bytes.hpp"
+#include "formats/load_error.hpp"
+#include "formats/test_fixtures.hpp"
+
+namespace zorvik {
+namespace {
+
+using fixtures::bankFile;
+using fixtures::countingSamples;
+
+constexpr std::size_t kDescriptor0 = 80;  // file offset of descriptor 0
+
+std::size_t descriptorField(int k, int field) { return kDescriptor0 + 16 * k + 4 * field; }
+
+std::string loadMessage(const std::vector<std::uint8_t>& bytes) {
+  try {
+    readSampleBank(MemorySource(bytes));
+  } catch (const LoadError& e) {
+    return e.what();
+  }
+  return "loaded";
+}
+
+TEST(LoadSampleBank, FailuresInOrderWithTheirMessages) {
+  const auto good = bankFile(countingSamples(4));
+  auto with = [&](std::initializer_list<std::pair<std::size_t, std::uint32_t>> fields,
+                  std::initializer_list<std::pair<std::size_t, std::uint8_t>> bytes = {}) {
+    auto b = good;
+    for (auto [at, v] : fields) writeLe32(b.data() + at, v);
+    for (auto [at, v] : bytes) b[at] = v;
+    return b;
+  };
+  const std::string tooNew =
+      "too new version of the format, this version only suports fileformat v1 max";
+  const std::string bits = "only 16 bit samples supported at the moment";
+  const std::string rate = "only 32khz samples supported atm";
+  struct Case {
+    const char* what;
+    std::vector<std::uint8_t> bytes;
+    std::string message;
+  } cases[] = {
+      {"empty", {}, "not a valid .zvi file"},
+      {"song magic", with({{0, kSongMagic}}), "not a valid .zvi file"},
+      {"compression before version 0", with({}, {{4, 0}, {6, 1}}), "no compression supported yet"},
+      {"version 0", with({}, {{4, 0}}), "not a valid version number"},
+      {"version 2", with({}, {{4, 2}}), tooNew},
+      {"version FFFF", with({}, {{4, 0xFF}, {5, 0xFF}}), tooNew},
+      {"8 bits, any rate", with({{descriptorField(0, 1), 8}, {descriptorField(0, 2), 1}}), bits},
+      {"16 bits at 32000 Hz", with({{descriptorField(3, 2), 32000}}), rate},
+      {"bits tested before rate", with({{descriptorField(15, 1), 24}, {descriptorField(15, 2), 44100}}), bits},
+      {"reserved bytes are anything", with({}, {{7 + 64, 0xAB}, {7 + 72, 0xCD}}), "loaded"},
+      {"header cut inside descriptor 7", {good.begin(), good.begin() + 195}, bits},
+  };
+  for (const auto& c : cases) EXPECT_EQ(loadMessage(c.bytes), c.message) << c.what;
+}
+
+TEST(LoadSampleBank, SamplesComeFromTheirDescriptors) {
+  auto bytes = bankFile(countingSamples(5), "Drums", "Anon");
+  const std::uint32_t start = static_cast<std::uint32_t>(kBankDataStart);
+  writeLe32(bytes.data() + descriptorField(1, 0), 0);      // byteLength 0
+  writeLe32(bytes.data() + descriptorField(2, 0), 7);      // odd: 3 values
+  writeLe32(bytes.data() + descriptorField(3, 3), start);  // same block as sample 0
+  writeLe32(bytes.data() + descriptorField(4, 3), 0);      // points at the magic
+  writeLe32(bytes.data() + descriptorField(4, 0), 4);
+
+  SampleBank bank = readSampleBank(MemorySource(bytes));
+  ASSERT_EQ(bank.samples.size(), 16u);
+  EXPECT_EQ(textOf(bank.header.name), "Drums");
+  EXPECT_EQ(textOf(bank.header.author), "Anon");
+  EXPECT_EQ(bank.samples[0].data, (std::vector<std::int16_t>{0, 1, 2, 3, 4}));
+  EXPECT_EQ(bank.samples[1].length, 0u);
+  EXPECT_EQ(bank.samples[2].data, (std::vector<std::int16_t>{200, 201, 202}));
+  EXPECT_EQ(bank.samples[3].data, bank.samples[0].data);
+  EXPECT_NE(bank.samples[3].data.data(), bank.samples[0].data.data());
+  EXPECT_EQ(bank.samples[4].data, (std::vector<std::int16_t>{0x767A, 0x696B}));  // "zvki"
+  EXPECT_EQ(bank.samples[15].data, (std::vector<std::int16_t>{1500, 1501, 1502, 1503, 1504}));
+  for (const auto& s : bank.samples) EXPECT_EQ(s.length, s.data.size());
+  EXPECT_EQ(std::memcmp(&bank.header, bytes.data() + 7, sizeof bank.header), 0);
+}
+
+TEST(LoadSampleBank, BlocksInReverseOrderLoadTheSame) {
+  auto samples = countingSamples(3);
+  auto forward = bankFile(samples);
+  auto reverse = forward;
+  for (int k = 0; k < 16; ++k) {
+    std::uint32_t offset = static_cast<std::uint32_t>(kBankDataStart + 6 * (15 - k));
+    writeLe32(reverse.data() + descriptorField(k, 3), offset);
+    for (int i = 0; i < 3; ++i) writeLe16(reverse.data() + offset + 2 * i, static_cast<std::uint16_t>(samples[k][i]));
+  }
+  auto a = readSampleBank(MemorySource(forward));
+  auto b = readSampleBank(MemorySource(reverse));
+  for (int k = 0; k < 16; ++k) EXPECT_EQ(a.samples[k].data, b.samples[k].data) << k;
+}
+
+TEST(LoadSampleBank, BadDescriptor15IsReportedAfterTheOthersAreRead) {
+  // Descriptors 0 to 14 claim more than the file holds; their reads are
+  // clipped, then descriptor 15 fails.
+  auto bytes = bankFile(countingSamples(2));
+  for (int k = 0; k < 15; ++k) writeLe32(bytes.data() + descriptorField(k, 0), 0xFFFFFFFF);
+  writeLe32(bytes.data() + descriptorField(15, 2), 32000);
+  EXPECT_EQ(loadMessage(bytes), "only 32khz samples supported atm");
+}
+
+TEST(LoadSampleBank, BlockPastTheEndKeepsOnlyWhatTheFileHolds) {
+  auto bytes = bankFile(countingSamples(2));
+  bytes.resize(400);
+  writeLe32(bytes.data() + descriptorField(0, 0), 0xFFFFFFFE);  // claims 4 GiB
+  writeLe32(bytes.data() + descriptorField(1, 3), 399);          // one byte left: half a value
+  writeLe32(bytes.data() + descriptorField(2, 3), 5000);         // wholly past the end
+  bytes[399] = 0x34;
+
+  struct rusage before {}, after {};
+  ::getrusage(RUSAGE_SELF, &before);
+  auto start = std::chrono::steady_clock::now();
+  SampleBank bank = readSampleBank(MemorySource(bytes));
+  auto elapsed = std::chrono::steady_clock::now() - start;
+  ::getrusage(RUSAGE_SELF, &after);
+
+  EXPECT_EQ(bank.samples[0].length, (400 - kBankDataStart) / 2);
+  EXPECT_EQ(bank.samples[0].data[0], 0);
+  EXPECT_EQ(bank.samples[1].data, (std::vector<std::int16_t>{0x34}));
+  EXPECT_EQ(bank.samples[2].length, 0u);
+  EXPECT_LT(elapsed, std::chrono::seconds(1));
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024);  // KiB
+}
+
+class BankFolder : public ::testing::Test {
+ protected:
+  fixtures::TempDir dir;
+  std::string folder = dir.path().string() + "/";
+  void write(const char* name, const std::vector<std::uint8_t>& bytes) { fixtures::writeFile(dir / name, bytes); }
+  std::string load(const std::string& name) {
+    try {
+      return std::string(textOf(loadSampleBank(folder, name).header.name));
+    } catch (const LoadError& e) {
+      return std::string("error: ") + e.what();
+    }
+  }
+};
+
+TEST_F(BankFolder, NamedBankWithDefaultAsFallback) {
+  write("default.zvi", bankFile(countingSamples(1), "Default"));
+  write("drums.zvi", bankFile(countingSamples(1), "Drums"));
+  write("broken.zvi", {'n', 'o', 'p', 'e'});
+  std::filesystem::create_directory(dir / "folder.zvi");
+  EXPECT_EQ(load("drums.zvi"), "Drums");
+  EXPECT_EQ(load("missing.zvi"), "Default");
+  EXPECT_EQ(load(""), "Default");            // names the folder itself
+  EXPECT_EQ(load("folder.zvi"), "Default");  // a folder does not open
+  EXPECT_EQ(load("broken.zvi"), "error: not a valid .zvi file");  // no fallback
+}
+
+TEST_F(BankFolder, NeitherBankOpens) {
+  EXPECT_EQ(load("drums.zvi"), "error: error loading file");
+  EXPECT_EQ(load(""), "error: error loading file");
+}
+
+}  // namespace
+}  // namespace zorvik

@@ -1,0 +1,57 @@
+#include "formats/source.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace zorvik {
+
+void Source::readZeroFilled(std::uint64_t offset, void* dst, std::size_t n) const {
+  std::size_t got = readAt(offset, dst, n);
+  std::memset(static_cast<std::uint8_t*>(dst) + got, 0, n - got);
+}
+
+std::size_t MemorySource::readAt(std::uint64_t offset, void* dst, std::size_t n) const {
+  if (offset >= bytes_.size()) return 0;
+  std::size_t count = std::min<std::uint64_t>(n, bytes_.size() - offset);
+  if (count > 0) std::memcpy(dst, bytes_.data() + offset, count);
+  return count;
+}
+
+std::optional<FileSource> FileSource::open(const std::string& path) {
+  // O_NONBLOCK keeps a FIFO from blocking the open until a writer appears;
+  // it has no effect on reads from a regular file, the only kind we keep.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return std::nullopt;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  return FileSource(fd, static_cast<std::uint64_t>(st.st_size));
+}
+
+FileSource::FileSource(FileSource&& other) noexcept : fd_(other.fd_), size_(other.size_) {
+  other.fd_ = -1;
+}
+
+FileSource::~FileSource() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+std::size_t FileSource::readAt(std::uint64_t offset, void* dst, std::size_t n) const {
+  std::size_t done = 0;
+  auto* out = static_cast<std::uint8_t*>(dst);
+  while (done < n) {
+    ssize_t r = ::pread(fd_, out + done, n - done, static_cast<off_t>(offset + done));
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) break;  // end of file or an I/O error: the rest reads as missing
+    done += static_cast<std::size_t>(r);
+  }
+  return done;
+}
+
+}  // namespace zorvik
