@@ -1,0 +1,140 @@
+#include "tools/audio_file.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sndfile.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+namespace zorvik::tool {
+
+std::optional<int> outputFormatFor(const std::string& path) {
+  if (path == "-") return SF_FORMAT_WAV;
+  auto dot = path.rfind('.');
+  if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return std::nullopt;
+  std::string ext = path.substr(dot + 1);
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+  if (ext == "wav") return SF_FORMAT_WAV;
+  if (ext == "flac") return SF_FORMAT_FLAC;
+  if (ext == "aif" || ext == "aiff") return SF_FORMAT_AIFF;
+  return std::nullopt;
+}
+
+// libsndfile's virtual I/O over a growing buffer, so that formats whose
+// header is patched at the end can still go to a pipe.
+struct MemoryIo {
+  static AudioWriter& self(void* user) { return *static_cast<AudioWriter*>(user); }
+  static sf_count_t length(void* user) { return static_cast<sf_count_t>(self(user).memory_.size()); }
+  static sf_count_t seek(sf_count_t offset, int whence, void* user) {
+    auto& w = self(user);
+    sf_count_t base = whence == SEEK_CUR ? w.memoryPosition_
+                      : whence == SEEK_END ? static_cast<sf_count_t>(w.memory_.size())
+                                           : 0;
+    w.memoryPosition_ = std::max<sf_count_t>(0, base + offset);
+    return w.memoryPosition_;
+  }
+  static sf_count_t read(void* ptr, sf_count_t count, void* user) {
+    auto& w = self(user);
+    sf_count_t available = static_cast<sf_count_t>(w.memory_.size()) - w.memoryPosition_;
+    sf_count_t n = std::clamp<sf_count_t>(count, 0, std::max<sf_count_t>(available, 0));
+    if (n > 0) std::memcpy(ptr, w.memory_.data() + w.memoryPosition_, static_cast<std::size_t>(n));
+    w.memoryPosition_ += n;
+    return n;
+  }
+  static sf_count_t write(const void* ptr, sf_count_t count, void* user) {
+    auto& w = self(user);
+    auto end = static_cast<std::size_t>(w.memoryPosition_ + count);
+    if (end > w.memory_.size()) w.memory_.resize(end);
+    std::memcpy(w.memory_.data() + w.memoryPosition_, ptr, static_cast<std::size_t>(count));
+    w.memoryPosition_ += count;
+    return count;
+  }
+  static sf_count_t tell(void* user) { return self(user).memoryPosition_; }
+};
+
+namespace {
+
+SF_VIRTUAL_IO memoryIo = {MemoryIo::length, MemoryIo::seek, MemoryIo::read, MemoryIo::write,
+                          MemoryIo::tell};
+
+bool writeAll(int fd, const std::uint8_t* data, std::size_t n) {
+  while (n > 0) {
+    ssize_t w = ::write(fd, data, n);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return false;
+    data += w;
+    n -= static_cast<std::size_t>(w);
+  }
+  return true;
+}
+
+}  // namespace
+
+AudioWriter::AudioWriter(const std::string& path, int format, int sampleRate, int channels)
+    : path_(path), toStdout_(path == "-") {
+  SF_INFO info{};
+  info.samplerate = sampleRate;
+  info.channels = channels;
+  info.format = format | SF_FORMAT_PCM_16;
+  if (toStdout_) {
+    file_ = sf_open_virtual(&memoryIo, SFM_RDWR, &info, this);
+  } else {
+    // The temporary file sits beside the output, so the rename cannot
+    // cross file systems.
+    temporaryPath_ = path + ".partial-XXXXXX";
+    fd_ = ::mkstemp(temporaryPath_.data());
+    if (fd_ < 0) throw AudioError("cannot write " + path + ": " + std::strerror(errno));
+    ::fchmod(fd_, 0644);
+    file_ = sf_open_fd(fd_, SFM_WRITE, &info, 0);
+  }
+  if (file_ == nullptr) {
+    std::string reason = sf_strerror(nullptr);
+    closeFile();
+    throw AudioError("cannot write " + path + ": " + reason);
+  }
+}
+
+AudioWriter::~AudioWriter() { closeFile(); }
+
+void AudioWriter::closeFile() {
+  if (file_ != nullptr) sf_close(file_);
+  file_ = nullptr;
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (!temporaryPath_.empty()) ::unlink(temporaryPath_.c_str());
+  temporaryPath_.clear();
+}
+
+void AudioWriter::write(std::span<const std::int16_t> frames) {
+  if (sf_write_short(file_, frames.data(), static_cast<sf_count_t>(frames.size())) !=
+      static_cast<sf_count_t>(frames.size())) {
+    throw AudioError("cannot write " + path_ + ": " + sf_strerror(file_));
+  }
+}
+
+void AudioWriter::commit() {
+  int status = sf_close(file_);
+  file_ = nullptr;
+  if (status != 0) throw AudioError("cannot write " + path_ + ": " + sf_error_number(status));
+  if (toStdout_) {
+    if (!writeAll(STDOUT_FILENO, memory_.data(), memory_.size())) {
+      throw AudioError(std::string("cannot write to standard output: ") + std::strerror(errno));
+    }
+    return;
+  }
+  if (::fsync(fd_) != 0 || ::close(fd_) != 0) {
+    fd_ = -1;
+    throw AudioError("cannot write " + path_ + ": " + std::strerror(errno));
+  }
+  fd_ = -1;
+  if (std::rename(temporaryPath_.c_str(), path_.c_str()) != 0) {
+    throw AudioError("cannot write " + path_ + ": " + std::strerror(errno));
+  }
+  temporaryPath_.clear();
+}
+
+}  // namespace zorvik::tool
