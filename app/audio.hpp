@@ -14,6 +14,13 @@ namespace zorvik {
 extern Player* thePlayer;
 extern RollPages* theRollPages;
 
+// Fills stream with len / 2 samples from the player, one nextSample call
+// each, stored as signed 16-bit little-endian values. After each sample that
+// begins a new step it calls onStep with the player and the sample's index,
+// before the next sample is computed. A len below 2 computes nothing.
+void fillAudio(Player& player, std::uint8_t* stream, int len,
+               void (*onStep)(const Player& player, int index, void* context), void* context);
+
 // SDL's audio callback: fills stream with len / 2 samples from thePlayer,
 // redrawing the screen after each sample that begins a new step.
 void audioCallback(void* userdata, std::uint8_t* stream, int len);

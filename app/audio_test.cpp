@@ -1,0 +1,71 @@
+#include "app/audio.hpp"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "formats/test_fixtures.hpp"
+
+namespace zorvik {
+namespace {
+
+struct Redraw {
+  int index;
+  int step;
+  friend bool operator==(const Redraw&, const Redraw&) = default;
+};
+
+std::vector<Redraw> fill(Player& player, std::vector<std::uint8_t>& buffer, int len) {
+  std::vector<Redraw> redraws;
+  fillAudio(player, buffer.data(), len, [](const Player& p, int index, void* context) {
+    static_cast<std::vector<Redraw>*>(context)->push_back({index, p.currentStep});
+  }, &redraws);
+  return redraws;
+}
+
+TEST(AudioCallback, RedrawsOncePerStepChangeAtItsSample) {
+  struct Case {
+    int tempo;
+    int skip;  // samples played before the buffer
+    int len;
+    std::vector<Redraw> redraws;
+  } cases[] = {
+      {100, 0, 8192, {}},
+      {100, 59500 - 3000, 8192, {{2999, 10}}},  // the worked example's step 10
+      {255, 0, 8192, {{2352, 1}}},
+      {255, 2353 - 100, 8192, {{99, 1}, {99 + 2353, 2}}},  // two step changes in one buffer
+      {255, 0, 4707, {{2352, 1}}},  // odd len: 2353 samples, the last byte untouched
+      {255, 0, 4705, {}},           // one sample short of the step change
+      {255, 0, 1, {}},
+      {255, 0, 0, {}},
+      {255, 0, -4, {}},
+  };
+  for (const auto& c : cases) {
+    Song song = fixtures::emptySong(static_cast<std::uint8_t>(c.tempo));
+    SampleBank bank = fixtures::makeBank(fixtures::countingSamples(1));
+    Player player(song.tempo, song, bank);
+    for (int i = 0; i < c.skip; ++i) nextSample(player);
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::max(c.len, 0)) + 2, 0xAA);
+    EXPECT_EQ(fill(player, buffer, c.len), c.redraws) << c.tempo << " " << c.skip << " " << c.len;
+    EXPECT_EQ(player.sampleCounter, (c.skip + std::max(c.len, 0) / 2) % (96 * player.samplesPerStep));
+    // Bytes past the last whole sample are left alone.
+    EXPECT_EQ(buffer[static_cast<std::size_t>(std::max(c.len, 0) / 2 * 2)], 0xAA);
+  }
+}
+
+TEST(AudioCallback, WritesTheStreamLittleEndian) {
+  Song song = fixtures::emptySong(255);
+  song.cells[0] = {SongCell{1, 0}, SongCell{1, 1}, kNoNote};
+  fixtures::SampleSet samples;
+  samples[0] = {-30000, 300};
+  samples[1] = {-3000, 3};
+  SampleBank bank = fixtures::makeBank(samples);
+  Player player(song.tempo, song, bank);
+  std::vector<std::uint8_t> buffer(6);
+  fill(player, buffer, 6);
+  // -10000 + -1000, then 100 + 1, then silence.
+  EXPECT_EQ(buffer, (std::vector<std::uint8_t>{0x08, 0xD5, 0x65, 0x00, 0x00, 0x00}));
+}
+
+}  // namespace
+}  // namespace zorvik

@@ -1,0 +1,96 @@
+// The player program as a user starts it: command line, start-up errors and
+// where it finds its banks.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "formats/test_fixtures.hpp"
+
+namespace zorvik {
+namespace {
+
+using fixtures::run;
+using fixtures::shellQuote;
+namespace fs = std::filesystem;
+
+const std::string kPlayer = ZORVIKPLA_PATH;
+
+// A folder holding a copy of the player under `name`, with an instruments/
+// folder holding the given banks.
+struct Install {
+  fixtures::TempDir dir;
+  std::string player;
+  Install(const std::string& name, std::initializer_list<std::pair<const char*, std::vector<std::uint8_t>>> banks) {
+    fs::create_directories(dir / "bin" / "instruments");
+    player = (dir / "bin" / name).string();
+    fs::copy_file(kPlayer, player);
+    for (const auto& [file, bytes] : banks) fixtures::writeFile(dir / "bin" / "instruments" / file, bytes);
+  }
+};
+
+std::string songPath(const fixtures::TempDir& dir, const Song& song) {
+  auto path = dir / "song.zvo";
+  fixtures::writeFile(path, fixtures::songFile(song));
+  return path.string();
+}
+
+TEST(PlayerProgram, WrongArgumentCountPrintsUsage) {
+  for (const char* args : {"", " a b", " a b c"}) {
+    auto r = run(shellQuote(kPlayer) + args);
+    EXPECT_EQ(r.status, 0) << args;
+    EXPECT_EQ(r.out, "Syntax: zorvikpla.exe <filename>\n") << args;
+  }
+}
+
+TEST(PlayerProgram, LoadErrorsAreReportedAndEndWithStatus1) {
+  auto bank = fixtures::bankFile(fixtures::countingSamples(10), "Drums", "Anon");
+  auto badBank = bank;
+  badBank[20 + 80] = 8;  // descriptor 1 says 8 bits per value
+  Install install("zorvikpla", {{"drums.zvi", bank}, {"eight.zvi", badBank}});
+  fixtures::TempDir songs;
+  fixtures::writeFile(songs / "junk.zvo", std::vector<std::uint8_t>{'j', 'u', 'n', 'k'});
+  struct Case {
+    std::string song;
+    std::string message;
+  } cases[] = {
+      {(songs / "missing.zvo").string(), "file not found"},
+      {songs.path().string(), "file not found"},
+      {(songs / "junk.zvo").string(), "not a valid .zvo file"},
+      {songPath(songs, fixtures::emptySong(1, "", "", "nothing.zvi")), "error loading file"},
+  };
+  for (const auto& c : cases) {
+    auto r = run(shellQuote(install.player) + " " + shellQuote(c.song), "k");
+    EXPECT_EQ(r.status, 1) << c.song;
+    EXPECT_EQ(r.out, "Error: " + c.message + "\npress any key to quit\n") << c.song;
+  }
+  auto r = run(shellQuote(install.player) + " " + shellQuote(songPath(songs, fixtures::emptySong(1, "", "", "eight.zvi"))));
+  EXPECT_EQ(r.status, 1);  // end of input counts as the key
+  EXPECT_EQ(r.out, "Error: only 16 bit samples supported at the moment\npress any key to quit\n");
+}
+
+TEST(PlayerProgram, FindsInstrumentsBesideItselfByAnyNameFromAnywhere) {
+  // No default bank, only the one the song names: found only if the player
+  // looks in the instruments/ folder beside its own executable.
+  Install install("my player", {{"drums.zvi", fixtures::bankFile(fixtures::countingSamples(10))}});
+  fixtures::TempDir songs;
+  std::string song = songPath(songs, fixtures::emptySong(255, "Found", "", "drums.zvi"));
+  for (const std::string& how : {shellQuote(install.player), "cd / && " + shellQuote(install.player),
+                                 "cd " + shellQuote((install.dir / "bin").string()) + " && PATH=.:$PATH " + shellQuote("my player")}) {
+    auto r = run("SDL_AUDIODRIVER=dummy " + how + " " + shellQuote(song) + "; echo status $?");
+    EXPECT_EQ(r.out.find("Error"), std::string::npos) << how << "\n" << r.out;
+    EXPECT_NE(r.out.find("status 0"), std::string::npos) << how << "\n" << r.out << r.err;
+  }
+}
+
+TEST(PlayerProgram, MissingInstrumentsFolder) {
+  fixtures::TempDir dir;
+  fs::copy_file(kPlayer, dir / "zorvikpla");
+  std::string song = songPath(dir, fixtures::emptySong());
+  auto r = run(shellQuote((dir / "zorvikpla").string()) + " " + shellQuote(song));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "Error: error loading file\npress any key to quit\n");
+}
+
+}  // namespace
+}  // namespace zorvik
