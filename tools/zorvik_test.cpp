@@ -1,0 +1,203 @@
+// The zorvik tool as users run it: render, song and info.
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <filesystem>
+
+#include "engine/player.hpp"
+#include "formats/song_text.hpp"
+#include "formats/test_fixtures.hpp"
+
+namespace zorvik {
+namespace {
+
+using fixtures::run;
+using fixtures::shellQuote;
+namespace fs = std::filesystem;
+
+const std::string kZorvik = ZORVIK_PATH;
+
+std::string zorvik(const std::string& args) { return shellQuote(kZorvik) + " " + args; }
+
+struct AudioData {
+  SF_INFO info{};
+  std::vector<std::int16_t> samples;
+};
+
+AudioData readAudio(const fs::path& path) {
+  AudioData data;
+  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &data.info);
+  if (file == nullptr) return data;
+  data.samples.resize(static_cast<std::size_t>(data.info.frames));
+  sf_read_short(file, data.samples.data(), data.info.frames);
+  sf_close(file);
+  return data;
+}
+
+// A song with notes on all channels and a bank file for it, in a folder.
+struct RenderFixture {
+  fixtures::TempDir dir;
+  Song song = fixtures::emptySong(200, "Render", "Tester", "mine.zvi");
+  fixtures::SampleSet samples;
+  std::string songPath = (dir / "song.zvo").string();
+  std::string bankPath = (dir / "mine.zvi").string();
+
+  RenderFixture() {
+    std::mt19937 rng(5);
+    for (auto& s : samples) {
+      s.resize(2000 + rng() % 3000);
+      for (auto& v : s) v = static_cast<std::int16_t>(rng());
+    }
+    for (int step = 0; step < kSteps; step += 3) {
+      song.cells[step] = {SongCell{static_cast<std::uint8_t>(step % 16), static_cast<std::uint8_t>(step % 15)},
+                          SongCell{1, 12}, step % 2 ? kNoNote : SongCell{9, 12}};
+    }
+    fixtures::writeFile(songPath, fixtures::songFile(song));
+    fixtures::writeFile(bankPath, fixtures::bankFile(samples));
+  }
+
+  std::vector<std::int16_t> stream(std::size_t n) const {
+    SampleBank bank = fixtures::makeBank(samples);
+    Player player(song.tempo, song, bank);
+    std::vector<std::int16_t> out(n);
+    for (auto& v : out) v = nextSample(player);
+    return out;
+  }
+};
+
+TEST(Render, WritesTheExactStream) {
+  RenderFixture f;
+  const int loop = 96 * stepLength(f.song.tempo);
+  struct Case {
+    std::string options;
+    const char* file;
+    int format;
+    std::size_t samples;
+  } cases[] = {
+      {"--samples 12345", "a.wav", SF_FORMAT_WAV, 12345},
+      {"", "b.flac", SF_FORMAT_FLAC, static_cast<std::size_t>(loop)},
+      {"--loops 2", "c.aiff", SF_FORMAT_AIFF, static_cast<std::size_t>(2 * loop)},
+      {"--seconds 0.5", "d.WAV", SF_FORMAT_WAV, 16002},
+      {"--samples 0", "e.wav", SF_FORMAT_WAV, 0},
+  };
+  auto expected = f.stream(2 * static_cast<std::size_t>(loop));
+  for (const auto& c : cases) {
+    auto out = f.dir / c.file;
+    auto r = run(zorvik("render " + shellQuote(f.songPath) + " " + shellQuote(out.string()) + " --bank " +
+                        shellQuote(f.bankPath) + " " + c.options));
+    ASSERT_EQ(r.status, 0) << c.options << r.err;
+    AudioData audio = readAudio(out);
+    EXPECT_EQ(audio.info.format & SF_FORMAT_TYPEMASK, c.format) << c.file;
+    EXPECT_EQ(audio.info.format & SF_FORMAT_SUBMASK, SF_FORMAT_PCM_16) << c.file;
+    EXPECT_EQ(audio.info.samplerate, 32004);
+    EXPECT_EQ(audio.info.channels, 1);
+    ASSERT_EQ(audio.samples.size(), c.samples) << c.file;
+    EXPECT_TRUE(std::equal(audio.samples.begin(), audio.samples.end(), expected.begin())) << c.file;
+  }
+}
+
+TEST(Render, ToStandardOutputAndWithTheSongsOwnBank) {
+  RenderFixture f;
+  // A copy of the tool with the song's bank in instruments/ beside it.
+  fs::create_directories(f.dir / "bin" / "instruments");
+  fs::copy_file(kZorvik, f.dir / "bin" / "zorvik");
+  fs::copy_file(f.bankPath, f.dir / "bin" / "instruments" / "mine.zvi");
+  auto out = f.dir / "piped.wav";
+  auto r = run(shellQuote((f.dir / "bin" / "zorvik").string()) + " render " + shellQuote(f.songPath) +
+               " - --samples 5000 | cat > " + shellQuote(out.string()));
+  ASSERT_EQ(r.status, 0) << r.err;
+  AudioData audio = readAudio(out);
+  EXPECT_EQ(audio.samples, f.stream(5000));
+}
+
+TEST(Render, FailuresLeaveNoFileAndSayWhy) {
+  RenderFixture f;
+  fixtures::writeFile(f.dir / "junk.zvo", std::vector<std::uint8_t>{'j'});
+  const std::string song = shellQuote(f.songPath);
+  const std::string bank = " --bank " + shellQuote(f.bankPath);
+  struct Case {
+    std::string args;
+    int status;
+    std::string err;  // the start of standard error
+  } cases[] = {
+      {"render", 2, "zorvik render: expected SONG.zvo and OUT"},
+      {"render " + song + " out.mp3" + bank, 2, "zorvik render: cannot tell the format of 'out.mp3'"},
+      {"render " + song + " out.wav --samples -1" + bank, 2, "zorvik render: --samples takes a whole number"},
+      {"render " + song + " out.wav --samples 5 --loops 1" + bank, 2, "zorvik render: give at most one of"},
+      {"render " + song + " out.wav --speed 2" + bank, 2, "zorvik render: unknown option '--speed'"},
+      {"render " + song + " out.wav --bank", 2, "zorvik render: --bank needs a value"},
+      {"render missing.zvo out.wav" + bank, 1, "zorvik: missing.zvo: file not found\n"},
+      {"render junk.zvo out.wav" + bank, 1, "zorvik: junk.zvo: not a valid .zvo file\n"},
+      {"render " + song + " out.wav --bank nothing.zvi", 1, "zorvik: nothing.zvi: error loading file\n"},
+      {"render " + song + " no/such/dir/out.wav" + bank, 1, "zorvik: cannot write no/such/dir/out.wav"},
+      {"frobnicate", 2, "zorvik: unknown command 'frobnicate'"},
+  };
+  for (const auto& c : cases) {
+    auto r = run("cd " + shellQuote(f.dir.path().string()) + " && " + zorvik(c.args));
+    EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
+    EXPECT_EQ(r.err.rfind(c.err, 0), 0u) << c.args << "\n" << r.err;
+  }
+  for (const auto& entry : fs::directory_iterator(f.dir.path())) {
+    std::string name = entry.path().filename().string();
+    EXPECT_TRUE(name == "song.zvo" || name == "mine.zvi" || name == "junk.zvo") << "left behind: " << name;
+  }
+}
+
+TEST(Tool, EveryCommandHasHelp) {
+  for (const char* command : {"--help", "render --help", "song --help", "info --help", "bank --help"}) {
+    auto r = run(zorvik(command));
+    EXPECT_EQ(r.status, 0) << command;
+    EXPECT_NE(r.out.find("Usage: zorvik"), std::string::npos) << command;
+  }
+}
+
+TEST(SongCommand, DecompileThenCompileGivesTheSameFile) {
+  RenderFixture f;
+  auto text = f.dir / "song.txt";
+  auto back = f.dir / "back.zvo";
+  auto r = run(zorvik("song decompile " + shellQuote(f.songPath) + " > " + shellQuote(text.string())));
+  ASSERT_EQ(r.status, 0) << r.err;
+  r = run(zorvik("song compile " + shellQuote(text.string()) + " " + shellQuote(back.string())));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(fixtures::readFile(back), fixtures::readFile(f.songPath));
+  // Standard input and output too.
+  r = run(zorvik("song compile - -"), decompileSong(f.song));
+  EXPECT_EQ(r.status, 0);
+  auto bytes = fixtures::readFile(f.songPath);
+  EXPECT_EQ(r.out, std::string(bytes.begin(), bytes.end()));
+}
+
+TEST(SongCommand, CompileErrorNamesTheLineAndWritesNothing) {
+  fixtures::TempDir dir;
+  fixtures::writeFile(dir / "bad.txt", std::vector<std::uint8_t>{'t', 'e', 'm', 'p', 'o', ' ', '9', '9', '9', '\n'});
+  auto out = dir / "out.zvo";
+  auto r = run(zorvik("song compile " + shellQuote((dir / "bad.txt").string()) + " " + shellQuote(out.string())));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("bad.txt: line 1, column 7: expected a tempo from 0 to 255"), std::string::npos) << r.err;
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+TEST(InfoCommand, DescribesTheSongAndWarnsAboutUnplayableNotes) {
+  fixtures::TempDir dir;
+  Song song = fixtures::emptySong(100, "Example", "Anon", "drums.zvi");
+  song.cells[0] = {SongCell{12, 0}, SongCell{1, 12}, SongCell{8, 12}};
+  song.cells[4] = {SongCell{3, 15}, SongCell{16, 1}, SongCell{0, 2}};
+  song.cells[5] = {SongCell{255, 222}, kNoNote, kNoNote};
+  fixtures::writeFile(dir / "s.zvo", fixtures::songFile(song));
+  auto r = run(zorvik("info " + shellQuote((dir / "s.zvo").string())));
+  EXPECT_EQ(r.status, 0);
+  for (const char* expected : {
+           "Title:        Example\n", "Bank:         drums.zvi\n", "Tempo:        100\n",
+           "Step length:  5950 samples (185.9 ms)\n", "Loop length:  571200 samples (17.85 s, 96 steps)\n",
+           "Notes:        6 (channel 0: 2, channel 1: 2, channel 2: 2)\n",
+           "Instruments:  a×1 b×1 c×1 m×2 p×1\n", "Warnings:     3\n",
+           "step 4, channel 0: instrument p has no sample in the bank",
+           "step 4, channel 1: pitch row 16 is past the note table",
+           "step 4, channel 2: pitch row 0 plays but is not shown on the piano roll"}) {
+    EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\n" << r.out;
+  }
+}
+
+}  // namespace
+}  // namespace zorvik
