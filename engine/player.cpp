@@ -131,8 +131,13 @@ void mixSafe(Player& player, std::int16_t* out, std::size_t n) {
 }
 
 void mix(Player& player, std::int16_t* out, std::size_t count) {
+  const auto& v = player.voices;
   std::size_t i = 0;
   while (i < count) {
+    if (!v[0].active && !v[1].active && !v[2].active) {
+      std::fill(out + i, out + count, 0);  // slow tempos spend most of a step here
+      return;
+    }
     std::size_t run = std::min({count - i, safeRun(player.voices[0]),
                                 safeRun(player.voices[1]), safeRun(player.voices[2])});
     if (run > 0) {
