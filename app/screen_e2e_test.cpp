@@ -41,12 +41,16 @@ class TerminalSession {
     std::string script =
         "cd " + shellQuote(dir_.path().string()) +
         " && stty -g > before && SDL_AUDIODRIVER=" + driver +
-        " ./zorvikpla song.zvo 2> err; echo $? > status; stty -g > after; sleep 60";
+        " " + shellQuote((dir_ / "zorvikpla").string()) + " song.zvo 2> err; echo $? > status; stty -g > after; sleep 60";
     tmux("new-session -d -x 80 -y 30 " + shellQuote(script));
   }
   ~TerminalSession() { tmux("kill-server"); }
 
   std::string capture() { return run(tmuxCommand("capture-pane -p")).out; }
+  void signalPlayer(const char* signal) {
+    // Anchored, so that it matches the player and not the shell that started it.
+    run("pkill -" + std::string(signal) + " -f " + shellQuote("^" + dir_.path().string() + "/zorvikpla"));
+  }
   void pressKey() { tmux("send-keys q"); }
   std::string file(const char* name) {
     auto bytes = fixtures::readFile(dir_ / name);
@@ -126,6 +130,17 @@ void playAndQuit(const std::string& driver, bool expectWarning) {
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
   } else {
     EXPECT_EQ(err, "");
+  }
+}
+
+TEST(PlayerInTerminal, SignalsGiveTheTerminalBack) {
+  for (const char* signal : {"TERM", "INT", "HUP"}) {
+    TerminalSession session("dummy", exampleSong(), fixtures::countingSamples(3000));
+    ASSERT_TRUE(session.waitFor([&] { return session.capture().find("press any key to exit") != std::string::npos; }));
+    session.signalPlayer(signal);
+    ASSERT_TRUE(session.waitFor([&] { return !session.file("after").empty(); })) << signal;
+    EXPECT_NE(session.file("status"), "0\n") << signal;  // ended by the signal
+    EXPECT_EQ(session.file("after"), session.file("before")) << signal;
   }
 }
 
