@@ -120,7 +120,8 @@ void playAndQuit(const std::string& driver, bool expectWarning) {
   }));
 
   session.pressKey();
-  ASSERT_TRUE(session.waitFor([&] { return !session.file("status").empty(); }));
+  // "after" is written last, once the player has ended.
+  ASSERT_TRUE(session.waitFor([&] { return !session.file("after").empty(); }));
   EXPECT_EQ(session.file("status"), "0\n");
   EXPECT_EQ(session.file("after"), session.file("before")) << "terminal modes changed";
   std::string err = session.file("err");
