@@ -6,7 +6,7 @@
 
 namespace zorvik {
 
-void fatalError(std::string message) {
+void fatalError(const std::string& message) {
   console::writeLine("Error: " + message);
   console::writeLine("press any key to quit");
   console::waitKey();

@@ -30,6 +30,7 @@ std::vector<int> play(const Sample& sample, int row, int calls) {
   silenceVoice(voice);
   startNote(voice, sample, row, pitchIncrement(row));
   std::vector<int> out;
+  out.reserve(static_cast<std::size_t>(calls));
   for (int i = 0; i < calls; ++i) out.push_back(renderVoice(voice));
   return out;
 }

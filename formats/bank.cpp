@@ -72,7 +72,7 @@ SampleBank readSampleBank(const Source& source) {
   return bank;
 }
 
-SampleBank loadSampleBank(std::string directory, std::string fileName) {
+SampleBank loadSampleBank(const std::string& directory, const std::string& fileName) {
   if (auto named = FileSource::open(directory + fileName)) return readSampleBank(*named);
   if (auto fallback = FileSource::open(directory + "default.zvi")) return readSampleBank(*fallback);
   throw LoadError("error loading file");

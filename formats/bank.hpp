@@ -60,7 +60,7 @@ SampleBank readSampleBank(const Source& source);
 
 // Opens directory + fileName, or directory + "default.zvi" when that cannot
 // be opened; "error loading file" when neither opens. directory ends in "/".
-SampleBank loadSampleBank(std::string directory, std::string fileName);
+SampleBank loadSampleBank(const std::string& directory, const std::string& fileName);
 
 // Opens exactly this file, with no fallback.
 SampleBank loadSampleBankFile(const std::string& path);

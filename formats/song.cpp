@@ -49,7 +49,7 @@ Song readSong(const Source& source) {
   }
 }
 
-Song loadSong(std::string path) {
+Song loadSong(const std::string& path) {
   auto file = FileSource::open(path);
   if (!file) throw LoadError("file not found");
   return readSong(*file);

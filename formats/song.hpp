@@ -62,7 +62,7 @@ Song readSong(const Source& source);
 
 // Opens a song file; a path that cannot be opened as a regular file gives
 // "file not found". Throws LoadError.
-Song loadSong(std::string path);
+Song loadSong(const std::string& path);
 
 // The bytes of a version-2 song file holding this song.
 std::array<std::uint8_t, kSongV2FileSize> songFileBytes(const Song& song);

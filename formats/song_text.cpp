@@ -85,6 +85,9 @@ class LineReader {
           int high = pos_ + 1 < text_.size() ? hexDigit(text_[pos_ + 1]) : -1;
           int low = pos_ + 2 < text_.size() ? hexDigit(text_[pos_ + 2]) : -1;
           if (high < 0 || low < 0) fail("expected two hexadecimal digits after \\x");
+          // A stored text ends at its first zero byte, so a zero inside one
+          // could not be written back: bytes after it would be lost.
+          if (high == 0 && low == 0) fail("expected \\x01 to \\xff: a zero byte would end the text");
           c = static_cast<char>(high * 16 + low);
           pos_ += 2;
         } else {

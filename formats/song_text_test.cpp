@@ -87,6 +87,7 @@ TEST(SongText, ErrorsNameLineColumnAndWhatWasExpected) {
       {"title \"open\n", 1, 12, "expected a closing '\"'"},
       {"title \"" + std::string(33, 'x') + "\"\n", 1, 40, "expected at most 32 bytes of text"},
       {"title \"\\q\"\n", 1, 9, "expected \\\", \\\\ or \\xHH"},
+      {"title \"a\\x00b\"\n", 1, 10, "expected \\x01 to \\xff: a zero byte would end the text"},
       {"title \"a\" extra\n", 1, 11, "expected the end of the line or a '#' comment"},
       {"title \"T\"\ntitle \"U\"\n", 2, 1, "expected 'title' only once"},
       {"title \"T\"\n--- --- ---\n", 2, 1, "expected 'author' before the first step"},

@@ -11,7 +11,9 @@ namespace zorvik {
 
 void Source::readZeroFilled(std::uint64_t offset, void* dst, std::size_t n) const {
   std::size_t got = readAt(offset, dst, n);
-  std::memset(static_cast<std::uint8_t*>(dst) + got, 0, n - got);
+  // An empty read may come with a null dst (an empty vector's data()),
+  // which memset must never see.
+  if (got < n) std::memset(static_cast<std::uint8_t*>(dst) + got, 0, n - got);
 }
 
 std::size_t MemorySource::readAt(std::uint64_t offset, void* dst, std::size_t n) const {

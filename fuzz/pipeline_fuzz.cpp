@@ -1,0 +1,172 @@
+// A song and a bank from any bytes, through everything the player does with
+// them: the roll, the screen at many steps, and the sound, rendered both
+// one sample at a time and in blocks, which must agree sample for sample.
+//
+// Input: the first 680 bytes are the song file (a version-2 file is exactly
+// that long), the rest is the bank file. The bank header's 9 reserved
+// bytes, which the loader ignores, steer the run:
+//   reserved[0] bit 0: play at tempo reserved[1] instead of the song's
+//   reserved[2]       the step to start at (mod 96)
+//   reserved[3..4]    how many samples before the end of that step to start
+//   reserved[5..6]    how many samples to render
+//   reserved[7]       the block sizes handed to renderBlock
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "display/roll.hpp"
+#include "display/screen.hpp"
+#include "engine/player.hpp"
+#include "formats/bank.hpp"
+#include "formats/load_error.hpp"
+#include "formats/song.hpp"
+#include "fuzz/fuzz_check.hpp"
+
+using namespace zorvik;
+
+namespace {
+
+constexpr std::size_t kSongPart = kSongV2FileSize;  // 680
+
+std::size_t countNewlines(std::string_view text) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// The screen at a step: 21 lines, whatever the song and bank hold. Text
+// fields are shown as stored, so a newline inside one adds a line.
+void checkScreen(const Song& song, const SampleBankHeader& bank, const RollPages& pages,
+                 std::int32_t step) {
+  std::ostringstream out;
+  redrawScreen(out, "", song, bank, pages, step);
+  const std::string text = out.str();
+  const std::size_t textLines =
+      countNewlines(textOf(song.title)) + countNewlines(textOf(song.author)) +
+      countNewlines(textOf(bank.name)) + countNewlines(textOf(bank.author));
+  FUZZ_CHECK(countNewlines(text) == 21 + textLines);
+  const std::string_view tail = "press any key to exit\n";
+  FUZZ_CHECK(text.size() >= tail.size() && text.ends_with(tail));
+
+  // The playhead and the 13 roll lines are the 14 lines before the last.
+  std::istringstream lines(text.substr(0, text.size() - tail.size()));
+  std::vector<std::string> all;
+  for (std::string line; std::getline(lines, line);) all.push_back(line);
+  FUZZ_CHECK(all.size() >= 14);
+  const std::string& playhead = all[all.size() - 14];
+  FUZZ_CHECK(playhead == std::string(static_cast<std::size_t>(rollColumn(step)), ' ') + "@");
+  for (std::size_t i = all.size() - 13; i < all.size(); ++i) {
+    FUZZ_CHECK(all[i].size() == static_cast<std::size_t>(kRollWidth));
+  }
+}
+
+struct Steering {
+  bool forceTempo;
+  std::uint8_t tempo;
+  std::int32_t startStep;
+  std::int32_t lead;
+  std::size_t total;
+  std::uint8_t blocks;
+};
+
+Steering steeringOf(const SampleBankHeader& header) {
+  const auto& r = header.reserved;
+  return {(r[0] & 1) != 0,
+          r[1],
+          r[2] % kSteps,
+          1 + ((r[3] | (r[4] << 8)) % 4096),
+          static_cast<std::size_t>(256 + ((r[5] | (r[6] << 8)) % 4096)),
+          r[7]};
+}
+
+// The size of the i-th block handed to renderBlock.
+std::size_t blockSize(std::uint8_t pattern, std::size_t i) {
+  switch (pattern % 4) {
+    case 0:
+      return 1 + (i * 7 + pattern) % 64;
+    case 1:
+      return 1 + (pattern >> 2) * 16u;
+    case 2:
+      return i % 3 == 0 ? 0 : 4096;  // an empty span renders nothing
+    default:
+      return 1 + (i * 131 + pattern) % 997;
+  }
+}
+
+void startAt(Player& player, const Steering& s) {
+  player.currentStep = s.startStep;
+  const std::int32_t into = std::max(0, player.samplesPerStep - s.lead);
+  player.sampleCounter = s.startStep * player.samplesPerStep + into;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::size_t songSize = std::min(size, kSongPart);
+  Song song;
+  SampleBank bank;
+  try {
+    song = readSong(MemorySource({data, songSize}));
+    bank = readSampleBank(MemorySource({data + songSize, size - songSize}));
+  } catch (const LoadError&) {
+    return 0;
+  }
+
+  const RollPages pages = buildRollPages(song);
+  const Steering steering = steeringOf(bank.header);
+  for (std::int32_t step : {0, 47, 48, 95, steering.startStep}) {
+    checkScreen(song, bank.header, pages, step);
+  }
+
+  const std::uint8_t tempo = steering.forceTempo ? steering.tempo : song.tempo;
+  Player one(tempo, song, bank);
+  Player block(tempo, song, bank);
+  FUZZ_CHECK(one.samplesPerStep == stepLength(tempo));
+  FUZZ_CHECK(one.samplesPerStep >= 2353 && one.samplesPerStep <= 600010);
+  startAt(one, steering);
+  startAt(block, steering);
+
+  // One sample at a time, noting after each sample the step and the redraw
+  // flag, and drawing the screen at each new step as the player does.
+  const std::size_t total = steering.total;
+  std::vector<std::int16_t> expected(total);
+  std::vector<std::int32_t> stepAfter(total);
+  std::vector<bool> redrawAfter(total);
+  for (std::size_t i = 0; i < total; ++i) {
+    const std::int32_t before = one.currentStep;
+    expected[i] = nextSample(one);
+    stepAfter[i] = one.currentStep;
+    redrawAfter[i] = one.redraw;
+    FUZZ_CHECK(one.currentStep >= 0 && one.currentStep < kSteps);
+    FUZZ_CHECK(one.redraw == (one.currentStep != before));
+    if (one.redraw) checkScreen(song, bank.header, pages, one.currentStep);
+  }
+
+  // In blocks: a block ends early exactly where a step ends, and leaves the
+  // player as the single samples did.
+  std::vector<std::int16_t> rendered(total);
+  std::size_t done = 0;
+  for (std::size_t call = 0; done < total; ++call) {
+    const std::size_t want = std::min(blockSize(steering.blocks, call), total - done);
+    const std::size_t n = renderBlock(block, std::span(rendered).subspan(done, want));
+    FUZZ_CHECK(n <= want);
+    FUZZ_CHECK((n == 0) == (want == 0));
+    if (n == 0) continue;
+    for (std::size_t i = done; i + 1 < done + n; ++i) FUZZ_CHECK(!redrawAfter[i]);
+    done += n;
+    FUZZ_CHECK(n == want || redrawAfter[done - 1]);
+    FUZZ_CHECK(block.currentStep == stepAfter[done - 1]);
+    FUZZ_CHECK(block.redraw == redrawAfter[done - 1]);
+  }
+  FUZZ_CHECK(rendered == expected);
+  FUZZ_CHECK(block.sampleCounter == one.sampleCounter);
+  for (int k = 0; k < kChannels; ++k) {
+    const Voice& a = one.voices[k];
+    const Voice& b = block.voices[k];
+    FUZZ_CHECK(a.active == b.active);
+    FUZZ_CHECK(!a.active || (a.position == b.position && a.sample == b.sample));
+  }
+  return 0;
+}
