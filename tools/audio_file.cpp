@@ -137,4 +137,36 @@ void AudioWriter::commit() {
   temporaryPath_.clear();
 }
 
+MonoAudio readMonoAudio(const std::string& path) {
+  SF_INFO info{};
+  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+  if (file == nullptr) throw AudioError("cannot read " + path + ": " + sf_strerror(nullptr));
+  // libsndfile scales integer formats to +-1 by dividing by a power of two
+  // (32768 for 16 bits), so multiplying by 32768 gives 16-bit values back
+  // exactly; float formats come as they are stored.
+  sf_command(file, SFC_SET_NORM_DOUBLE, nullptr, SF_TRUE);
+  MonoAudio audio;
+  audio.sampleRate = info.samplerate;
+  const auto channels = static_cast<std::size_t>(info.channels);
+  if (info.frames > 0) audio.values.reserve(static_cast<std::size_t>(info.frames));
+  std::vector<double> block(4096 * channels);
+  while (true) {
+    sf_count_t n = sf_readf_double(file, block.data(), 4096);
+    if (n <= 0) break;
+    for (sf_count_t f = 0; f < n; ++f) {
+      double sum = 0.0;
+      for (std::size_t c = 0; c < channels; ++c) {
+        sum += block[static_cast<std::size_t>(f) * channels + c];
+      }
+      audio.values.push_back(sum * 32768.0 / static_cast<double>(channels));
+    }
+  }
+  int error = sf_error(file);
+  sf_close(file);
+  if (error != SF_ERR_NO_ERROR) {
+    throw AudioError("cannot read " + path + ": " + sf_error_number(error));
+  }
+  return audio;
+}
+
 }  // namespace zorvik::tool

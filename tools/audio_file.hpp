@@ -49,4 +49,16 @@ class AudioWriter {
   friend struct MemoryIo;
 };
 
+// A whole audio file mixed down to one channel.
+struct MonoAudio {
+  // Each frame's average over the channels, on the 16-bit scale: a 16-bit
+  // value v reads back as exactly v, full scale of any format is +-32768.
+  std::vector<double> values;
+  int sampleRate = 0;
+};
+
+// Reads any file libsndfile knows (WAV, FLAC, OGG, AIFF ...). Throws
+// AudioError with a one-line reason.
+MonoAudio readMonoAudio(const std::string& path);
+
 }  // namespace zorvik::tool
