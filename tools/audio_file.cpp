@@ -61,17 +61,6 @@ namespace {
 SF_VIRTUAL_IO memoryIo = {MemoryIo::length, MemoryIo::seek, MemoryIo::read, MemoryIo::write,
                           MemoryIo::tell};
 
-bool writeAll(int fd, const std::uint8_t* data, std::size_t n) {
-  while (n > 0) {
-    ssize_t w = ::write(fd, data, n);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) return false;
-    data += w;
-    n -= static_cast<std::size_t>(w);
-  }
-  return true;
-}
-
 }  // namespace
 
 AudioWriter::AudioWriter(const std::string& path, int format, int sampleRate, int channels)
@@ -83,13 +72,9 @@ AudioWriter::AudioWriter(const std::string& path, int format, int sampleRate, in
   if (toStdout_) {
     file_ = sf_open_virtual(&memoryIo, SFM_RDWR, &info, this);
   } else {
-    // The temporary file sits beside the output, so the rename cannot
-    // cross file systems.
-    temporaryPath_ = path + ".partial-XXXXXX";
-    fd_ = ::mkstemp(temporaryPath_.data());
-    if (fd_ < 0) throw AudioError("cannot write " + path + ": " + std::strerror(errno));
-    ::fchmod(fd_, 0644);
-    file_ = sf_open_fd(fd_, SFM_WRITE, &info, 0);
+    pending_ = std::make_unique<PendingFile>(path);
+    if (!pending_->error().empty()) throw AudioError(pending_->error());
+    file_ = sf_open_fd(pending_->fd(), SFM_WRITE, &info, 0);
   }
   if (file_ == nullptr) {
     std::string reason = sf_strerror(nullptr);
@@ -103,10 +88,7 @@ AudioWriter::~AudioWriter() { closeFile(); }
 void AudioWriter::closeFile() {
   if (file_ != nullptr) sf_close(file_);
   file_ = nullptr;
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
-  if (!temporaryPath_.empty()) ::unlink(temporaryPath_.c_str());
-  temporaryPath_.clear();
+  pending_.reset();  // removes an uncommitted file
 }
 
 void AudioWriter::write(std::span<const std::int16_t> frames) {
@@ -121,20 +103,12 @@ void AudioWriter::commit() {
   file_ = nullptr;
   if (status != 0) throw AudioError("cannot write " + path_ + ": " + sf_error_number(status));
   if (toStdout_) {
-    if (!writeAll(STDOUT_FILENO, memory_.data(), memory_.size())) {
+    if (!writeAll(STDOUT_FILENO, memory_)) {
       throw AudioError(std::string("cannot write to standard output: ") + std::strerror(errno));
     }
     return;
   }
-  if (::fsync(fd_) != 0 || ::close(fd_) != 0) {
-    fd_ = -1;
-    throw AudioError("cannot write " + path_ + ": " + std::strerror(errno));
-  }
-  fd_ = -1;
-  if (std::rename(temporaryPath_.c_str(), path_.c_str()) != 0) {
-    throw AudioError("cannot write " + path_ + ": " + std::strerror(errno));
-  }
-  temporaryPath_.clear();
+  if (std::string error = pending_->commit(); !error.empty()) throw AudioError(error);
 }
 
 MonoAudio readMonoAudio(const std::string& path) {

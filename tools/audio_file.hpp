@@ -4,11 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "tools/output_file.hpp"
 
 struct sf_private_tag;
 
@@ -40,9 +43,8 @@ class AudioWriter {
   void closeFile();
 
   std::string path_;
-  std::string temporaryPath_;  // empty for standard output
+  std::unique_ptr<PendingFile> pending_;  // none for standard output
   sf_private_tag* file_ = nullptr;
-  int fd_ = -1;
   bool toStdout_ = false;
   std::vector<std::uint8_t> memory_;  // the whole file, for standard output
   std::int64_t memoryPosition_ = 0;

@@ -12,7 +12,13 @@ namespace zorvik::tool {
 
 namespace {
 
-bool writeAll(int fd, const std::uint8_t* data, std::size_t n) {
+std::string reason(const std::string& path) { return "cannot write " + path + ": " + std::strerror(errno); }
+
+}  // namespace
+
+bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
+  const std::uint8_t* data = bytes.data();
+  std::size_t n = bytes.size();
   while (n > 0) {
     ssize_t w = ::write(fd, data, n);
     if (w < 0 && errno == EINTR) continue;
@@ -23,24 +29,37 @@ bool writeAll(int fd, const std::uint8_t* data, std::size_t n) {
   return true;
 }
 
-std::string reason(const std::string& path) { return "cannot write " + path + ": " + std::strerror(errno); }
+PendingFile::PendingFile(const std::string& path) : path_(path), temporary_(path + ".partial-XXXXXX") {
+  fd_ = ::mkstemp(temporary_.data());
+  if (fd_ < 0) {
+    error_ = reason(path);
+    temporary_.clear();
+    return;
+  }
+  ::fchmod(fd_, 0644);  // mkstemp makes it private; outputs are ordinary files
+}
 
-}  // namespace
+PendingFile::~PendingFile() {
+  if (fd_ >= 0) ::close(fd_);
+  if (!temporary_.empty()) ::unlink(temporary_.c_str());
+}
+
+std::string PendingFile::commit() {
+  std::string error;
+  if (::fsync(fd_) != 0) error = reason(path_);
+  if (::close(fd_) != 0 && error.empty()) error = reason(path_);
+  fd_ = -1;
+  if (error.empty() && std::rename(temporary_.c_str(), path_.c_str()) != 0) error = reason(path_);
+  if (error.empty()) temporary_.clear();  // renamed: nothing left to remove
+  return error;
+}
 
 std::string writeOutputFile(const std::string& path, std::span<const std::uint8_t> bytes) {
-  if (path == "-") {
-    return writeAll(STDOUT_FILENO, bytes.data(), bytes.size()) ? "" : reason("standard output");
-  }
-  std::string temporary = path + ".partial-XXXXXX";
-  int fd = ::mkstemp(temporary.data());
-  if (fd < 0) return reason(path);
-  ::fchmod(fd, 0644);
-  bool ok = writeAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
-  std::string error = ok ? "" : reason(path);
-  if (::close(fd) != 0 && ok) error = reason(path);
-  if (error.empty() && std::rename(temporary.c_str(), path.c_str()) != 0) error = reason(path);
-  if (!error.empty()) ::unlink(temporary.c_str());
-  return error;
+  if (path == "-") return writeAll(STDOUT_FILENO, bytes) ? "" : reason("standard output");
+  PendingFile file(path);
+  if (!file.error().empty()) return file.error();
+  if (!writeAll(file.fd(), bytes)) return reason(path);
+  return file.commit();
 }
 
 std::string readInputFile(const std::string& path, std::string& bytes) {
