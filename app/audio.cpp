@@ -32,8 +32,11 @@ void fillAudio(Player& player, std::uint8_t* stream, int len,
 
 void audioCallback(void*, std::uint8_t* stream, int len) {
   fillAudio(*thePlayer, stream, len, [](const Player& player, int, void*) {
-    redrawScreen(std::cout, console::clearSequence(), *player.song, player.bank->header,
-                 *theRollPages, player.currentStep);
+    // On a terminal, control bytes from the files are shown as '?': an
+    // escape sequence in a title must not be able to drive the terminal.
+    std::string_view clear = console::clearSequence();
+    redrawScreen(std::cout, clear, *player.song, player.bank->header, *theRollPages,
+                 player.currentStep, clear.empty() ? FileText::Exact : FileText::Printable);
   }, nullptr);
 }
 

@@ -105,3 +105,39 @@ TEST(Screen, ClearSequenceComesFirst) {
 
 }  // namespace
 }  // namespace zorvik
+
+namespace zorvik {
+namespace {
+
+TEST(Screen, PrintableModeShowsControlBytesFromTheFilesAsQuestionMarks) {
+  Song song = fixtures::emptySong(100, "a\x1b]0;owned\x07z", "tab\there");
+  song.cells[0][0] = {5, 186};  // (186 + 97) % 256 is ESC
+  song.cells[1][0] = {5, 169};  // a newline
+  SampleBankHeader bank{};
+  bank.name = makeTextField("N\x7f");
+  struct Case {
+    FileText mode;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {FileText::Printable, {"Title:      a?]0;owned?z", "Author:     tab?here", "Samplebank: N? by ",
+}},
+      {FileText::Exact, {"Title:      a\x1b]0;owned\x07z", "Author:     tab\there", "Samplebank: N\x7f by "}},
+  };
+  for (const auto& c : cases) {
+    std::ostringstream out;
+    redrawScreen(out, "", song, bank, buildRollPages(song), 0, c.mode);
+    auto l = lines(out.str());
+    EXPECT_EQ(l[2], c.expected[0]);
+    EXPECT_EQ(l[3], c.expected[1]);
+    EXPECT_EQ(l[4], c.expected[2]);
+    if (c.mode == FileText::Printable) {
+      EXPECT_EQ(l.size(), 21u);
+      EXPECT_EQ(l[7 + 8], "| ??  |   |   |   |   |   |   |   |   |   |   |   | >");
+    } else {
+      EXPECT_EQ(l.size(), 22u);  // the newline mark splits a line, as stored
+    }
+  }
+}
+
+}  // namespace
+}  // namespace zorvik
