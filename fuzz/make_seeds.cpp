@@ -154,6 +154,8 @@ int main(int argc, char** argv) {
                                      static_cast<std::uint8_t>(rng()), 3, 0, 0xFF, 0x0F, 7, 0})));
   }
 
+  seed("pipeline_fuzz", concat(fixtures::songFileV1(v1), banks[3]));
+
 #ifdef ZORVIK_HAVE_SONG_TEXT
   for (const Song& song : songs) seedText("song_text_fuzz", decompileSong(song));
 #endif
