@@ -22,7 +22,9 @@ TEST(RollPages, EmptySongGivesTheTemplates) {
                           "|-+---+---+---+---+---+---+---+---+---+---+---+---+->",
                           "| |   |   |   |   |   |   |   |   |   |   |   |   | >",
                           "\\-+---+---+---+---+---+---+---+---+---+---+---+---+->",
-                          blank, blank, blank};
+                          blank,
+                          blank,
+                          blank};
   const RollPage page1 = {blank,
                           "<-+---+---+---+---+---+---+---+---+---+---+---+---+-\\",
                           "< |   |   |   |   |   |   |   |   |   |   |   |   | |",
@@ -33,7 +35,9 @@ TEST(RollPages, EmptySongGivesTheTemplates) {
                           "<-+---+---+---+---+---+---+---+---+---+---+---+---+-|",
                           "< |   |   |   |   |   |   |   |   |   |   |   |   | |",
                           "<-+---+---+---+---+---+---+---+---+---+---+---+---+-/",
-                          blank, blank, blank};
+                          blank,
+                          blank,
+                          blank};
   EXPECT_EQ(pages[0], page0);
   EXPECT_EQ(pages[1], page1);
 }
@@ -52,7 +56,8 @@ TEST(RollPages, NotesLandOnTheirLineAndColumn) {
   };
   for (const auto& c : cases) {
     Song song = fixtures::emptySong();
-    song.cells[c.step][c.channel] = {static_cast<std::uint8_t>(c.pitch), static_cast<std::uint8_t>(c.instrument)};
+    song.cells[c.step][c.channel] = {static_cast<std::uint8_t>(c.pitch),
+                                     static_cast<std::uint8_t>(c.instrument)};
     RollPages pages = buildRollPages(song);
     RollPages expected = emptyPages();
     expected[c.page][c.line][c.column] = c.mark;

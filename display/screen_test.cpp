@@ -27,7 +27,8 @@ SampleBankHeader bankHeader(std::string_view name, std::string_view author) {
   return header;
 }
 
-std::string screen(const Song& song, const SampleBankHeader& bank, int step, std::string_view clear = "") {
+std::string screen(const Song& song, const SampleBankHeader& bank, int step,
+                   std::string_view clear = "") {
   std::ostringstream out;
   redrawScreen(out, clear, song, bank, buildRollPages(song), step);
   return out.str();
@@ -60,9 +61,7 @@ TEST(Screen, ExampleScreenByteForByte) {
       "|-+---+d--+---+---+---+---+---+---+---+---+---+---+->\n"
       "| |   |   |   |   |   |   |   |   |   |   |   |   | >\n"
       "\\-+---+e--+---+---+---+---+---+---+---+---+---+---+->\n" +
-      blank + "\n" +
-      "          f                                          \n" +
-      blank + "\n" +
+      blank + "\n" + "          f                                          \n" + blank + "\n" +
       "press any key to exit\n";
   EXPECT_EQ(screen(exampleSong(), bankHeader("Drums", "Anon"), 5), expected);
 }
@@ -119,9 +118,14 @@ TEST(Screen, PrintableModeShowsControlBytesFromTheFilesAsQuestionMarks) {
     FileText mode;
     std::vector<std::string> expected;
   } cases[] = {
-      {FileText::Printable, {"Title:      a?]0;owned?z", "Author:     tab?here", "Samplebank: N? by ",
-}},
-      {FileText::Exact, {"Title:      a\x1b]0;owned\x07z", "Author:     tab\there", "Samplebank: N\x7f by "}},
+      {FileText::Printable,
+       {
+           "Title:      a?]0;owned?z",
+           "Author:     tab?here",
+           "Samplebank: N? by ",
+       }},
+      {FileText::Exact,
+       {"Title:      a\x1b]0;owned\x07z", "Author:     tab\there", "Samplebank: N\x7f by "}},
   };
   for (const auto& c : cases) {
     std::ostringstream out;

@@ -4,9 +4,7 @@
 
 namespace zorvik {
 
-double noteFrequency(std::int32_t n) {
-  return std::pow(2.0, static_cast<double>(n) / 12.0) * 27.5;
-}
+double noteFrequency(std::int32_t n) { return std::pow(2.0, static_cast<double>(n) / 12.0) * 27.5; }
 
 double pitchIncrement(int p) { return noteFrequency(noteTable[p]) / noteFrequency(1); }
 

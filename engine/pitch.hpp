@@ -10,8 +10,8 @@ inline constexpr int kPitchRows = 16;
 
 // Semitone of each pitch row: rows 2 and up follow a major scale, row 1 is
 // one semitone and row 0 two semitones below row 2.
-inline constexpr std::array<std::int32_t, kPitchRows> noteTable = {
-    0, 1, 2, 4, 6, 7, 9, 11, 13, 14, 16, 18, 19, 21, 23, 25};
+inline constexpr std::array<std::int32_t, kPitchRows> noteTable = {0,  1,  2,  4,  6,  7,  9,  11,
+                                                                   13, 14, 16, 18, 19, 21, 23, 25};
 
 // Frequency in Hz of the note n equal-tempered semitones above 27.5 Hz.
 double noteFrequency(std::int32_t n);

@@ -138,8 +138,8 @@ void mix(Player& player, std::int16_t* out, std::size_t count) {
       std::fill(out + i, out + count, 0);  // slow tempos spend most of a step here
       return;
     }
-    std::size_t run = std::min({count - i, safeRun(player.voices[0]),
-                                safeRun(player.voices[1]), safeRun(player.voices[2])});
+    std::size_t run = std::min({count - i, safeRun(player.voices[0]), safeRun(player.voices[1]),
+                                safeRun(player.voices[2])});
     if (run > 0) {
       mixSafe(player, out + i, run);
       i += run;
@@ -159,8 +159,8 @@ std::size_t renderBlock(Player& player, std::span<std::int16_t> out) {
   if (out.empty()) return 0;
   std::int32_t position = positionInStep(player);
   if (position == 0) processStep(player);
-  auto count = static_cast<std::int32_t>(
-      std::min<std::size_t>(out.size(), static_cast<std::size_t>(player.samplesPerStep - position)));
+  auto count = static_cast<std::int32_t>(std::min<std::size_t>(
+      out.size(), static_cast<std::size_t>(player.samplesPerStep - position)));
   mix(player, out.data(), static_cast<std::size_t>(count));
   advance(player, count);
   return static_cast<std::size_t>(count);

@@ -18,10 +18,10 @@ struct Player {
   // Creates a player at the start of the song; song and bank must outlive it.
   Player(std::uint8_t tempo, const Song& song, const SampleBank& bank);
 
-  bool redraw = false;         // raised by the call that ended a step
+  bool redraw = false;  // raised by the call that ended a step
   const Song* song;
   const SampleBank* bank;
-  std::int32_t currentStep = 0;  // 0 to 95
+  std::int32_t currentStep = 0;         // 0 to 95
   std::array<Voice, kChannels> voices;  // voice k plays channel k
   // Output samples since the start of the current loop; it goes back to 0
   // with each loop, so the step timing stays exact however long it plays.

@@ -11,20 +11,23 @@ using fixtures::emptySong;
 using fixtures::makeBank;
 
 TEST(Player, StepLengths) {
-  const std::pair<int, int> cases[] = {{0, 600010}, {1, 300010}, {9, 60010}, {19, 30010},
-                                       {99, 6010},  {100, 5950}, {127, 4697}, {199, 3010},
-                                       {255, 2353}};
-  for (auto [tempo, length] : cases) EXPECT_EQ(stepLength(static_cast<std::uint8_t>(tempo)), length) << tempo;
+  const std::pair<int, int> cases[] = {{0, 600010}, {1, 300010}, {9, 60010},
+                                       {19, 30010}, {99, 6010},  {100, 5950},
+                                       {127, 4697}, {199, 3010}, {255, 2353}};
+  for (auto [tempo, length] : cases)
+    EXPECT_EQ(stepLength(static_cast<std::uint8_t>(tempo)), length) << tempo;
 }
 
 TEST(Player, RemapTable) {
   struct Case {
     int instrument, pitch, sample;
-  } cases[] = {{223, 0, 223},  {223, 255, 223}, {0, 9, 0},     {11, 0, 11},   {12, 0, 12},
-               {12, 6, 12},    {12, 7, 13},     {12, 255, 13}, {13, 0, 14},   {14, 3, 15},
-               {15, 0, 16},    {222, 255, 223}, {224, 1, 225}, {254, 0, 255}, {255, 0, 0}};
+  } cases[] = {{223, 0, 223}, {223, 255, 223}, {0, 9, 0},     {11, 0, 11},   {12, 0, 12},
+               {12, 6, 12},   {12, 7, 13},     {12, 255, 13}, {13, 0, 14},   {14, 3, 15},
+               {15, 0, 16},   {222, 255, 223}, {224, 1, 225}, {254, 0, 255}, {255, 0, 0}};
   for (auto c : cases) {
-    EXPECT_EQ(remapInstrument(static_cast<std::uint8_t>(c.instrument), static_cast<std::uint8_t>(c.pitch)), c.sample)
+    EXPECT_EQ(remapInstrument(static_cast<std::uint8_t>(c.instrument),
+                              static_cast<std::uint8_t>(c.pitch)),
+              c.sample)
         << c.instrument << "," << c.pitch;
   }
 }
@@ -152,15 +155,39 @@ TEST(Player, StepsCutAllVoicesOnlyWhenTheyHoldANote) {
     const Sample* sample[3];
   } cases[] = {
       {"empty step leaves voices sounding", none, {true, true, true}, {s + 0, s + 1, s + 2}},
-      {"(255, 222) is empty", {SongCell{255, 222}, kNoNote, kNoNote}, {true, true, true}, {s + 0, s + 1, s + 2}},
-      {"one note cuts the others", {kNoNote, SongCell{1, 4}, kNoNote}, {false, true, false}, {nullptr, s + 4, nullptr}},
-      {"split instrument", {SongCell{6, 12}, SongCell{7, 12}, SongCell{3, 13}}, {true, true, true}, {s + 12, s + 13, s + 14}},
-      {"instrument 255 plays sample 0", {SongCell{2, 255}, kNoNote, kNoNote}, {true, false, false}, {s + 0, nullptr, nullptr}},
+      {"(255, 222) is empty",
+       {SongCell{255, 222}, kNoNote, kNoNote},
+       {true, true, true},
+       {s + 0, s + 1, s + 2}},
+      {"one note cuts the others",
+       {kNoNote, SongCell{1, 4}, kNoNote},
+       {false, true, false},
+       {nullptr, s + 4, nullptr}},
+      {"split instrument",
+       {SongCell{6, 12}, SongCell{7, 12}, SongCell{3, 13}},
+       {true, true, true},
+       {s + 12, s + 13, s + 14}},
+      {"instrument 255 plays sample 0",
+       {SongCell{2, 255}, kNoNote, kNoNote},
+       {true, false, false},
+       {s + 0, nullptr, nullptr}},
       // Notes that cannot play still cut the step; the rest start normally.
-      {"instrument past the bank", {SongCell{1, 15}, SongCell{1, 3}, kNoNote}, {false, true, false}, {nullptr, s + 3, nullptr}},
-      {"instrument 15 at pitch 255", {SongCell{255, 15}, kNoNote, SongCell{1, 5}}, {false, false, true}, {nullptr, nullptr, s + 5}},
-      {"223 with a pitch", {SongCell{4, 223}, kNoNote, kNoNote}, {false, false, false}, {nullptr, nullptr, nullptr}},
-      {"pitch row 16", {SongCell{16, 0}, SongCell{15, 1}, kNoNote}, {false, true, false}, {nullptr, s + 1, nullptr}},
+      {"instrument past the bank",
+       {SongCell{1, 15}, SongCell{1, 3}, kNoNote},
+       {false, true, false},
+       {nullptr, s + 3, nullptr}},
+      {"instrument 15 at pitch 255",
+       {SongCell{255, 15}, kNoNote, SongCell{1, 5}},
+       {false, false, true},
+       {nullptr, nullptr, s + 5}},
+      {"223 with a pitch",
+       {SongCell{4, 223}, kNoNote, kNoNote},
+       {false, false, false},
+       {nullptr, nullptr, nullptr}},
+      {"pitch row 16",
+       {SongCell{16, 0}, SongCell{15, 1}, kNoNote},
+       {false, true, false},
+       {nullptr, s + 1, nullptr}},
   };
   for (const auto& c : cases) {
     StepResult r = afterStep1(all, c.step1, bank);

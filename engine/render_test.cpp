@@ -16,7 +16,8 @@ struct Event {
 };
 
 // The reference stream: one nextSample call per sample.
-void bySample(Player& player, std::size_t n, std::vector<std::int16_t>& out, std::vector<Event>& events) {
+void bySample(Player& player, std::size_t n, std::vector<std::int16_t>& out,
+              std::vector<Event>& events) {
   for (std::size_t i = 0; i < n; ++i) {
     out.push_back(nextSample(player));
     if (player.redraw) events.push_back({i, player.currentStep});
@@ -34,8 +35,10 @@ void byBlock(Player& player, std::size_t n, std::mt19937& rng, std::vector<std::
     ASSERT_GE(got, 1u);
     ASSERT_LE(got, want);
     done += got;
-    if (player.redraw) events.push_back({done - 1, player.currentStep});
-    else ASSERT_EQ(got, want) << "stopped early without a step change";
+    if (player.redraw)
+      events.push_back({done - 1, player.currentStep});
+    else
+      ASSERT_EQ(got, want) << "stopped early without a step change";
   }
 }
 
@@ -76,9 +79,10 @@ TEST(RenderBlock, LongSamplesAtEveryRowMatchExactly) {
   SampleBank bank = fixtures::makeBank(samples);
   Song song = fixtures::emptySong(0);
   for (int step = 0; step < 96; ++step) {
-    song.cells[step] = {SongCell{static_cast<std::uint8_t>(step % 16), static_cast<std::uint8_t>(step % 15)},
-                        SongCell{static_cast<std::uint8_t>((step + 5) % 16), 12},
-                        SongCell{static_cast<std::uint8_t>((step + 11) % 16), 3}};
+    song.cells[step] = {
+        SongCell{static_cast<std::uint8_t>(step % 16), static_cast<std::uint8_t>(step % 15)},
+        SongCell{static_cast<std::uint8_t>((step + 5) % 16), 12},
+        SongCell{static_cast<std::uint8_t>((step + 11) % 16), 3}};
   }
   Player a(song.tempo, song, bank);
   Player b(song.tempo, song, bank);

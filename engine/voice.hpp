@@ -9,11 +9,11 @@
 namespace zorvik {
 
 struct Voice {
-  double position = 0.0;         // read position, in sample values
-  std::int32_t pitch = 255;      // pitch row of the note
+  double position = 0.0;           // read position, in sample values
+  std::int32_t pitch = 255;        // pitch row of the note
   const Sample* sample = nullptr;  // the bank entry playing; not owned
   bool active = false;
-  double increment = 0.0;        // pitchIncrement(pitch), fixed when the note starts
+  double increment = 0.0;  // pitchIncrement(pitch), fixed when the note starts
 };
 
 // Stops the voice: position back to 0, inactive; pitch and sample are kept.

@@ -71,7 +71,8 @@ namespace zorvik {
 
 // The bytes of a bank file holding these 16 samples, stored one after the
 // other after the header, in order.
-std::vector<std::uint8_t> sampleBankFileBytes(const TextField& name, const TextField& author,
-                                              const std::array<std::vector<std::int16_t>, kBankSamples>& samples);
+std::vector<std::uint8_t> sampleBankFileBytes(
+    const TextField& name, const TextField& author,
+    const std::array<std::vector<std::int16_t>, kBankSamples>& samples);
 
 }  // namespace zorvik

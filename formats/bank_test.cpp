@@ -55,7 +55,8 @@ TEST(LoadSampleBank, FailuresInOrderWithTheirMessages) {
       {"version FFFF", with({}, {{4, 0xFF}, {5, 0xFF}}), tooNew},
       {"8 bits, any rate", with({{descriptorField(0, 1), 8}, {descriptorField(0, 2), 1}}), bits},
       {"16 bits at 32000 Hz", with({{descriptorField(3, 2), 32000}}), rate},
-      {"bits tested before rate", with({{descriptorField(15, 1), 24}, {descriptorField(15, 2), 44100}}), bits},
+      {"bits tested before rate",
+       with({{descriptorField(15, 1), 24}, {descriptorField(15, 2), 44100}}), bits},
       {"reserved bytes are anything", with({}, {{7 + 64, 0xAB}, {7 + 72, 0xCD}}), "loaded"},
       {"header cut inside descriptor 7", {good.begin(), good.begin() + 195}, bits},
   };
@@ -93,7 +94,8 @@ TEST(LoadSampleBank, BlocksInReverseOrderLoadTheSame) {
   for (int k = 0; k < 16; ++k) {
     std::uint32_t offset = static_cast<std::uint32_t>(kBankDataStart + 6 * (15 - k));
     writeLe32(reverse.data() + descriptorField(k, 3), offset);
-    for (int i = 0; i < 3; ++i) writeLe16(reverse.data() + offset + 2 * i, static_cast<std::uint16_t>(samples[k][i]));
+    for (int i = 0; i < 3; ++i)
+      writeLe16(reverse.data() + offset + 2 * i, static_cast<std::uint16_t>(samples[k][i]));
   }
   auto a = readSampleBank(MemorySource(forward));
   auto b = readSampleBank(MemorySource(reverse));
@@ -113,11 +115,12 @@ TEST(LoadSampleBank, BlockPastTheEndKeepsOnlyWhatTheFileHolds) {
   auto bytes = bankFile(countingSamples(2));
   bytes.resize(400);
   writeLe32(bytes.data() + descriptorField(0, 0), 0xFFFFFFFE);  // claims 4 GiB
-  writeLe32(bytes.data() + descriptorField(1, 3), 399);          // one byte left: half a value
-  writeLe32(bytes.data() + descriptorField(2, 3), 5000);         // wholly past the end
+  writeLe32(bytes.data() + descriptorField(1, 3), 399);         // one byte left: half a value
+  writeLe32(bytes.data() + descriptorField(2, 3), 5000);        // wholly past the end
   bytes[399] = 0x34;
 
-  struct rusage before {}, after {};
+  struct rusage before {
+  }, after{};
   ::getrusage(RUSAGE_SELF, &before);
   auto start = std::chrono::steady_clock::now();
   SampleBank bank = readSampleBank(MemorySource(bytes));
@@ -136,7 +139,9 @@ class BankFolder : public ::testing::Test {
  protected:
   fixtures::TempDir dir;
   std::string folder = dir.path().string() + "/";
-  void write(const char* name, const std::vector<std::uint8_t>& bytes) { fixtures::writeFile(dir / name, bytes); }
+  void write(const char* name, const std::vector<std::uint8_t>& bytes) {
+    fixtures::writeFile(dir / name, bytes);
+  }
   std::string load(const std::string& name) {
     try {
       return std::string(textOf(loadSampleBank(folder, name).header.name));
@@ -153,8 +158,8 @@ TEST_F(BankFolder, NamedBankWithDefaultAsFallback) {
   std::filesystem::create_directory(dir / "folder.zvi");
   EXPECT_EQ(load("drums.zvi"), "Drums");
   EXPECT_EQ(load("missing.zvi"), "Default");
-  EXPECT_EQ(load(""), "Default");            // names the folder itself
-  EXPECT_EQ(load("folder.zvi"), "Default");  // a folder does not open
+  EXPECT_EQ(load(""), "Default");                                 // names the folder itself
+  EXPECT_EQ(load("folder.zvi"), "Default");                       // a folder does not open
   EXPECT_EQ(load("broken.zvi"), "error: not a valid .zvi file");  // no fallback
 }
 

@@ -44,8 +44,7 @@ Song readSong(const Source& source) {
       return song;
     }
     default:
-      throw LoadError(
-          "too new version of the format, this version only suports fileformat v2 max");
+      throw LoadError("too new version of the format, this version only suports fileformat v2 max");
   }
 }
 

@@ -1,7 +1,6 @@
 #include "formats/song.hpp"
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <cstring>
@@ -67,9 +66,9 @@ TEST(LoadSong, Version1IsUpgradedToTheVersion2Layout) {
   auto body = patternBytes(641);
   Song song = readSong(MemorySource(songFile(1, body)));
   const auto* s = reinterpret_cast<const std::uint8_t*>(&song);
-  EXPECT_EQ(std::memcmp(s, body.data(), 64), 0);            // title, author
+  EXPECT_EQ(std::memcmp(s, body.data(), 64), 0);             // title, author
   EXPECT_EQ(std::memcmp(s + 96, body.data() + 64, 577), 0);  // cells, tempo
-  const char bank[32] = "default.zvi";  // and 21 zero bytes
+  const char bank[32] = "default.zvi";                       // and 21 zero bytes
   EXPECT_EQ(std::memcmp(s + 64, bank, 32), 0);
 }
 

@@ -71,7 +71,10 @@ Song randomSong(std::mt19937& rng) {
   for (auto& step : song.cells) {
     for (auto& cell : step) {
       switch (kind(rng)) {
-        case 0: case 1: case 2: case 3:
+        case 0:
+        case 1:
+        case 2:
+        case 3:
           break;  // empty
         case 4:
           cell = {255, 222};  // empty too, to the engine
@@ -99,7 +102,8 @@ SampleBank randomBank(std::mt19937& rng, std::size_t maxLength) {
 
 void writeFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
   std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 

@@ -15,8 +15,8 @@ using TextField = std::array<char, kTextFieldSize>;
 
 inline std::string_view textOf(const TextField& field) {
   const void* zero = std::memchr(field.data(), 0, field.size());
-  std::size_t n = zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - field.data())
-                       : field.size();
+  std::size_t n =
+      zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - field.data()) : field.size();
   return {field.data(), n};
 }
 
