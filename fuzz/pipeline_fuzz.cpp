@@ -32,30 +32,56 @@ namespace {
 
 constexpr std::size_t kSongPart = kSongV2FileSize;  // 680
 
-// The screen at a step: 21 lines, each ended by a newline. The song's and
-// bank's texts and the roll's note letters are raw bytes from the files
-// (a note letter is its instrument byte plus 97, whatever that makes), so
-// a line may hold any byte, a newline included: the layout is checked by
-// position, not by splitting at newlines.
+// The bytes of a file's text as the screen shows them in a mode.
+std::string shown(std::string_view bytes, FileText mode) {
+  std::string out(bytes);
+  if (mode == FileText::Printable) {
+    for (char& c : out) {
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+    }
+  }
+  return out;
+}
+
+// The screen at a step, in both modes: 21 lines, each ended by a newline.
+// The song's and bank's texts and the roll's note letters are bytes from
+// the files (a note letter is its instrument byte plus 97, whatever that
+// makes), shown as they are in Exact mode, where a line may then hold any
+// byte, a newline included; so the layout is checked by position. In
+// Printable mode no control byte but the 21 newlines gets out.
 void checkScreen(const Song& song, const SampleBankHeader& bank, const RollPages& pages,
                  std::int32_t step) {
-  std::ostringstream out;
-  redrawScreen(out, "", song, bank, pages, step);
-  const std::string text = out.str();
+  for (FileText mode : {FileText::Exact, FileText::Printable}) {
+    std::ostringstream out;
+    redrawScreen(out, "", song, bank, pages, step, mode);
+    const std::string text = out.str();
 
-  std::string expected = "Zorvik Player v1.0\n\n";
-  expected += "Title:      " + std::string(textOf(song.title)) + "\n";
-  expected += "Author:     " + std::string(textOf(song.author)) + "\n";
-  expected += "Samplebank: " + std::string(textOf(bank.name)) + " by " +
-              std::string(textOf(bank.author)) + "\n\n";
-  expected += std::string(static_cast<std::size_t>(rollColumn(step)), ' ') + "@\n";
-  const RollPage& page = pages[step < kStepsPerPage ? 0 : 1];
-  for (const std::string& line : page) {
-    FUZZ_CHECK(line.size() == static_cast<std::size_t>(kRollWidth));
-    expected += line + "\n";
+    std::string expected = "Zorvik Player v1.0\n\n";
+    expected += "Title:      " + shown(textOf(song.title), mode) + "\n";
+    expected += "Author:     " + shown(textOf(song.author), mode) + "\n";
+    expected += "Samplebank: " + shown(textOf(bank.name), mode) + " by " +
+                shown(textOf(bank.author), mode) + "\n\n";
+    expected += std::string(static_cast<std::size_t>(rollColumn(step)), ' ') + "@\n";
+    const RollPage& page = pages[step < kStepsPerPage ? 0 : 1];
+    for (const std::string& line : page) {
+      FUZZ_CHECK(line.size() == static_cast<std::size_t>(kRollWidth));
+      expected += shown(line, mode) + "\n";
+    }
+    expected += "press any key to exit\n";
+    FUZZ_CHECK(text == expected);
+
+    if (mode == FileText::Printable) {
+      std::size_t newlines = 0;
+      for (char c : text) {
+        if (c == '\n') {
+          ++newlines;
+        } else {
+          FUZZ_CHECK(static_cast<unsigned char>(c) >= 0x20 && c != 0x7f);
+        }
+      }
+      FUZZ_CHECK(newlines == 21);
+    }
   }
-  expected += "press any key to exit\n";
-  FUZZ_CHECK(text == expected);
 }
 
 struct Steering {
