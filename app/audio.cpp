@@ -1,15 +1,14 @@
 #include "app/audio.hpp"
 
 #include <SDL.h>
-
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 #include <optional>
 #include <string>
-#include <iostream>
 
 #include "app/console.hpp"
 #include "display/screen.hpp"
@@ -31,13 +30,16 @@ void fillAudio(Player& player, std::uint8_t* stream, int len,
 }
 
 void audioCallback(void*, std::uint8_t* stream, int len) {
-  fillAudio(*thePlayer, stream, len, [](const Player& player, int, void*) {
-    // On a terminal, control bytes from the files are shown as '?': an
-    // escape sequence in a title must not be able to drive the terminal.
-    std::string_view clear = console::clearSequence();
-    redrawScreen(std::cout, clear, *player.song, player.bank->header, *theRollPages,
-                 player.currentStep, clear.empty() ? FileText::Exact : FileText::Printable);
-  }, nullptr);
+  fillAudio(
+      *thePlayer, stream, len,
+      [](const Player& player, int, void*) {
+        // On a terminal, control bytes from the files are shown as '?': an
+        // escape sequence in a title must not be able to drive the terminal.
+        std::string_view clear = console::clearSequence();
+        redrawScreen(std::cout, clear, *player.song, player.bank->header, *theRollPages,
+                     player.currentStep, clear.empty() ? FileText::Exact : FileText::Printable);
+      },
+      nullptr);
 }
 
 namespace {

@@ -17,9 +17,12 @@ struct Redraw {
 
 std::vector<Redraw> fill(Player& player, std::vector<std::uint8_t>& buffer, int len) {
   std::vector<Redraw> redraws;
-  fillAudio(player, buffer.data(), len, [](const Player& p, int index, void* context) {
-    static_cast<std::vector<Redraw>*>(context)->push_back({index, p.currentStep});
-  }, &redraws);
+  fillAudio(
+      player, buffer.data(), len,
+      [](const Player& p, int index, void* context) {
+        static_cast<std::vector<Redraw>*>(context)->push_back({index, p.currentStep});
+      },
+      &redraws);
   return redraws;
 }
 
@@ -47,7 +50,8 @@ TEST(AudioCallback, RedrawsOncePerStepChangeAtItsSample) {
     for (int i = 0; i < c.skip; ++i) nextSample(player);
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::max(c.len, 0)) + 2, 0xAA);
     EXPECT_EQ(fill(player, buffer, c.len), c.redraws) << c.tempo << " " << c.skip << " " << c.len;
-    EXPECT_EQ(player.sampleCounter, (c.skip + std::max(c.len, 0) / 2) % (96 * player.samplesPerStep));
+    EXPECT_EQ(player.sampleCounter,
+              (c.skip + std::max(c.len, 0) / 2) % (96 * player.samplesPerStep));
     // Bytes past the last whole sample are left alone.
     EXPECT_EQ(buffer[static_cast<std::size_t>(std::max(c.len, 0) / 2 * 2)], 0xAA);
   }

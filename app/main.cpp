@@ -28,7 +28,8 @@ int main(int argc, char** argv) {
   SampleBank* bank = nullptr;
   try {
     song = new Song(loadSong(argv[1]));
-    bank = new SampleBank(loadSampleBank(instrumentsFolder(argv[0]), std::string(textOf(song->bankName))));
+    bank = new SampleBank(
+        loadSampleBank(instrumentsFolder(argv[0]), std::string(textOf(song->bankName))));
   } catch (const LoadError& error) {
     fatalError(error.what());
   }

@@ -36,12 +36,13 @@ class TerminalSession {
   TerminalSession(const std::string& driver, const Song& song, const fixtures::SampleSet& samples) {
     std::filesystem::create_directories(dir_ / "instruments");
     std::filesystem::copy_file(ZORVIKPLA_PATH, dir_ / "zorvikpla");
-    fixtures::writeFile(dir_ / "instruments" / "default.zvi", fixtures::bankFile(samples, "Drums", "Anon"));
+    fixtures::writeFile(dir_ / "instruments" / "default.zvi",
+                        fixtures::bankFile(samples, "Drums", "Anon"));
     fixtures::writeFile(dir_ / "song.zvo", fixtures::songFile(song));
-    std::string script =
-        "cd " + shellQuote(dir_.path().string()) +
-        " && stty -g > before && SDL_AUDIODRIVER=" + driver +
-        " " + shellQuote((dir_ / "zorvikpla").string()) + " song.zvo 2> err; echo $? > status; stty -g > after; sleep 60";
+    std::string script = "cd " + shellQuote(dir_.path().string()) +
+                         " && stty -g > before && SDL_AUDIODRIVER=" + driver + " " +
+                         shellQuote((dir_ / "zorvikpla").string()) +
+                         " song.zvo 2> err; echo $? > status; stty -g > after; sleep 60";
     tmux("new-session -d -x 80 -y 30 " + shellQuote(script));
   }
   ~TerminalSession() { tmux("kill-server"); }
@@ -49,7 +50,8 @@ class TerminalSession {
   std::string capture() { return run(tmuxCommand("capture-pane -p")).out; }
   void signalPlayer(const char* signal) {
     // Anchored, so that it matches the player and not the shell that started it.
-    run("pkill -" + std::string(signal) + " -f " + shellQuote("^" + dir_.path().string() + "/zorvikpla"));
+    run("pkill -" + std::string(signal) + " -f " +
+        shellQuote("^" + dir_.path().string() + "/zorvikpla"));
   }
   void pressKey() { tmux("send-keys q"); }
   std::string file(const char* name) {
@@ -74,7 +76,8 @@ class TerminalSession {
   void tmux(const std::string& args) { run(tmuxCommand(args)); }
 
   fixtures::TempDir dir_;
-  std::string socket_ = "zorvik-test-" + std::to_string(::getpid()) + "-" + std::to_string(++sessions_);
+  std::string socket_ =
+      "zorvik-test-" + std::to_string(::getpid()) + "-" + std::to_string(++sessions_);
   static inline int sessions_ = 0;
 };
 
@@ -88,7 +91,8 @@ Song exampleSong() {
 }
 
 // The step whose screen this is, or -1 when it is no playing screen.
-int shownStep(const std::vector<std::string>& lines, const Song& song, const SampleBankHeader& bank) {
+int shownStep(const std::vector<std::string>& lines, const Song& song,
+              const SampleBankHeader& bank) {
   RollPages pages = buildRollPages(song);
   for (int step = 0; step < kSteps; ++step) {
     std::ostringstream expected;
@@ -137,7 +141,8 @@ void playAndQuit(const std::string& driver, bool expectWarning) {
 TEST(PlayerInTerminal, SignalsGiveTheTerminalBack) {
   for (const char* signal : {"TERM", "INT", "HUP"}) {
     TerminalSession session("dummy", exampleSong(), fixtures::countingSamples(3000));
-    ASSERT_TRUE(session.waitFor([&] { return session.capture().find("press any key to exit") != std::string::npos; }));
+    ASSERT_TRUE(session.waitFor(
+        [&] { return session.capture().find("press any key to exit") != std::string::npos; }));
     session.signalPlayer(signal);
     ASSERT_TRUE(session.waitFor([&] { return !session.file("after").empty(); })) << signal;
     EXPECT_NE(session.file("status"), "0\n") << signal;  // ended by the signal

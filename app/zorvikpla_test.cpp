@@ -21,11 +21,13 @@ const std::string kPlayer = ZORVIKPLA_PATH;
 struct Install {
   fixtures::TempDir dir;
   std::string player;
-  Install(const std::string& name, std::initializer_list<std::pair<const char*, std::vector<std::uint8_t>>> banks) {
+  Install(const std::string& name,
+          std::initializer_list<std::pair<const char*, std::vector<std::uint8_t>>> banks) {
     fs::create_directories(dir / "bin" / "instruments");
     player = (dir / "bin" / name).string();
     fs::copy_file(kPlayer, player);
-    for (const auto& [file, bytes] : banks) fixtures::writeFile(dir / "bin" / "instruments" / file, bytes);
+    for (const auto& [file, bytes] : banks)
+      fixtures::writeFile(dir / "bin" / "instruments" / file, bytes);
   }
 };
 
@@ -64,7 +66,8 @@ TEST(PlayerProgram, LoadErrorsAreReportedAndEndWithStatus1) {
     EXPECT_EQ(r.status, 1) << c.song;
     EXPECT_EQ(r.out, "Error: " + c.message + "\npress any key to quit\n") << c.song;
   }
-  auto r = run(shellQuote(install.player) + " " + shellQuote(songPath(songs, fixtures::emptySong(1, "", "", "eight.zvi"))));
+  auto r = run(shellQuote(install.player) + " " +
+               shellQuote(songPath(songs, fixtures::emptySong(1, "", "", "eight.zvi"))));
   EXPECT_EQ(r.status, 1);  // end of input counts as the key
   EXPECT_EQ(r.out, "Error: only 16 bit samples supported at the moment\npress any key to quit\n");
 }
@@ -75,8 +78,10 @@ TEST(PlayerProgram, FindsInstrumentsBesideItselfByAnyNameFromAnywhere) {
   Install install("my player", {{"drums.zvi", fixtures::bankFile(fixtures::countingSamples(10))}});
   fixtures::TempDir songs;
   std::string song = songPath(songs, fixtures::emptySong(255, "Found", "", "drums.zvi"));
-  for (const std::string& how : {shellQuote(install.player), "cd / && " + shellQuote(install.player),
-                                 "cd " + shellQuote((install.dir / "bin").string()) + " && PATH=.:$PATH " + shellQuote("my player")}) {
+  for (const std::string& how :
+       {shellQuote(install.player), "cd / && " + shellQuote(install.player),
+        "cd " + shellQuote((install.dir / "bin").string()) + " && PATH=.:$PATH " +
+            shellQuote("my player")}) {
     auto r = run("SDL_AUDIODRIVER=dummy " + how + " " + shellQuote(song) + "; echo status $?");
     EXPECT_EQ(r.out.find("Error"), std::string::npos) << how << "\n" << r.out;
     EXPECT_NE(r.out.find("status 0"), std::string::npos) << how << "\n" << r.out << r.err;

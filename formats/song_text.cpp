@@ -25,7 +25,8 @@ class LineReader {
   }
 
   void skipSpace() {
-    while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t' || text_[pos_] == '\r')) {
+    while (pos_ < text_.size() &&
+           (text_[pos_] == ' ' || text_[pos_] == '\t' || text_[pos_] == '\r')) {
       ++pos_;
     }
   }
@@ -41,8 +42,8 @@ class LineReader {
   std::string_view word() {
     skipSpace();
     std::size_t start = pos_;
-    while (pos_ < text_.size() && text_[pos_] != ' ' && text_[pos_] != '\t' && text_[pos_] != '\r' &&
-           text_[pos_] != '#') {
+    while (pos_ < text_.size() && text_[pos_] != ' ' && text_[pos_] != '\t' &&
+           text_[pos_] != '\r' && text_[pos_] != '#') {
       ++pos_;
     }
     return text_.substr(start, pos_ - start);
@@ -87,7 +88,8 @@ class LineReader {
           if (high < 0 || low < 0) fail("expected two hexadecimal digits after \\x");
           // A stored text ends at its first zero byte, so a zero inside one
           // could not be written back: bytes after it would be lost.
-          if (high == 0 && low == 0) fail("expected \\x01 to \\xff: a zero byte would end the text");
+          if (high == 0 && low == 0)
+            fail("expected \\x01 to \\xff: a zero byte would end the text");
           c = static_cast<char>(high * 16 + low);
           pos_ += 2;
         } else {
@@ -108,7 +110,8 @@ class LineReader {
     skipSpace();
     std::size_t start = pos_;
     std::string_view w = word();
-    if (w.empty()) fail("expected a cell: ---, a pitch row and a letter such as 12a, or PITCH:INSTRUMENT");
+    if (w.empty())
+      fail("expected a cell: ---, a pitch row and a letter such as 12a, or PITCH:INSTRUMENT");
     if (w == "---") return kNoNote;
     pos_ = start;
     auto pitch = number(255);
@@ -137,8 +140,8 @@ class LineReader {
     return -1;
   }
   bool atCellEnd() const {
-    return pos_ == text_.size() || text_[pos_] == ' ' || text_[pos_] == '\t' || text_[pos_] == '\r' ||
-           text_[pos_] == '#';
+    return pos_ == text_.size() || text_[pos_] == ' ' || text_[pos_] == '\t' ||
+           text_[pos_] == '\r' || text_[pos_] == '#';
   }
 
   std::string_view text_;

@@ -28,7 +28,9 @@ TEST(SongText, RoundTripKeepsEveryByte) {
     song.author = randomField(rng);
     song.bankName = randomField(rng);
     if (round == 0) {  // every byte pair at least once, in some cell
-      for (int i = 0; i < kSteps * kChannels; ++i) song.cells[i / 3][i % 3] = {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i)};
+      for (int i = 0; i < kSteps * kChannels; ++i)
+        song.cells[i / 3][i % 3] = {static_cast<std::uint8_t>(i),
+                                    static_cast<std::uint8_t>(255 - i)};
     }
     Song back = compileSongText(decompileSong(song));
     ASSERT_TRUE(sameBytes(back, song)) << decompileSong(song);
@@ -39,7 +41,8 @@ TEST(SongText, AllCellValuesSurvive) {
   Song song = fixtures::emptySong();
   for (int pitch = 0; pitch < 256; ++pitch) {
     for (int instrument = 0; instrument < 256; instrument += 96) {
-      song.cells[pitch % 96][instrument / 96] = {static_cast<std::uint8_t>(pitch), static_cast<std::uint8_t>(instrument + pitch % 96)};
+      song.cells[pitch % 96][instrument / 96] = {
+          static_cast<std::uint8_t>(pitch), static_cast<std::uint8_t>(instrument + pitch % 96)};
     }
     ASSERT_TRUE(sameBytes(compileSongText(decompileSong(song)), song)) << pitch;
   }
@@ -64,7 +67,8 @@ TEST(SongText, ReadableForm) {
   EXPECT_NE(text.find("title  \"Say \\\"hi\\\"\"\n"), std::string::npos) << text;
   EXPECT_NE(text.find("author \"A\\\\B\"\n"), std::string::npos);
   EXPECT_NE(text.find("tempo  100\n"), std::string::npos);
-  EXPECT_NE(text.find("# bar 1\n         12a     ---     3:30    # step 0\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("# bar 1\n         12a     ---     3:30    # step 0\n"), std::string::npos)
+      << text;
   EXPECT_NE(text.find("# bar 24\n"), std::string::npos);
 }
 
@@ -91,15 +95,18 @@ TEST(SongText, ErrorsNameLineColumnAndWhatWasExpected) {
       {"title \"a\" extra\n", 1, 11, "expected the end of the line or a '#' comment"},
       {"title \"T\"\ntitle \"U\"\n", 2, 1, "expected 'title' only once"},
       {"title \"T\"\n--- --- ---\n", 2, 1, "expected 'author' before the first step"},
-      {header() + "12a --- \n", 5, 9, "expected a cell: ---, a pitch row and a letter such as 12a, or PITCH:INSTRUMENT"},
-      {header() + "12A --- ---\n", 5, 3, "expected an instrument letter a to z, or ':' and an instrument number"},
+      {header() + "12a --- \n", 5, 9,
+       "expected a cell: ---, a pitch row and a letter such as 12a, or PITCH:INSTRUMENT"},
+      {header() + "12A --- ---\n", 5, 3,
+       "expected an instrument letter a to z, or ':' and an instrument number"},
       {header() + "300a --- ---\n", 5, 1, "expected a pitch row from 0 to 255, or --- for no note"},
       {header() + "1:256 --- ---\n", 5, 3, "expected an instrument number from 0 to 255 after ':'"},
       {header() + "1ab --- ---\n", 5, 3, "expected a space after the cell"},
       {header() + "--- --- --- ---\n", 5, 13, "expected the end of the line or a '#' comment"},
       {header() + steps(95), 100, 1, "expected 96 step lines, found 95"},
       {header() + steps(97), 101, 1, "expected no more than 96 step lines"},
-      {header() + steps(1) + "tempo 7\n", 6, 1, "expected a step line: the header comes before the steps"},
+      {header() + steps(1) + "tempo 7\n", 6, 1,
+       "expected a step line: the header comes before the steps"},
   };
   for (const auto& c : cases) {
     try {
@@ -108,14 +115,15 @@ TEST(SongText, ErrorsNameLineColumnAndWhatWasExpected) {
     } catch (const SongTextError& e) {
       EXPECT_EQ(e.line(), c.line) << c.expected;
       EXPECT_EQ(e.column(), c.column) << c.expected;
-      EXPECT_EQ(std::string(e.what()),
-                "line " + std::to_string(c.line) + ", column " + std::to_string(c.column) + ": " + c.expected);
+      EXPECT_EQ(std::string(e.what()), "line " + std::to_string(c.line) + ", column " +
+                                           std::to_string(c.column) + ": " + c.expected);
     }
   }
 }
 
 TEST(SongText, CommentsBlankLinesAndCrlfAreAccepted) {
-  std::string text = "# a song\r\n\r\n" + header() + "\n# bar 1\n" + steps(96, "  1a\t2:200  ---  # note\r");
+  std::string text =
+      "# a song\r\n\r\n" + header() + "\n# bar 1\n" + steps(96, "  1a\t2:200  ---  # note\r");
   Song song = compileSongText(text);
   EXPECT_EQ(textOf(song.bankName), "b.zvi");
   EXPECT_EQ(song.tempo, 5);

@@ -1,8 +1,8 @@
 #include "tools/audio_file.hpp"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <sndfile.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,7 +17,8 @@ std::optional<int> outputFormatFor(const std::string& path) {
   auto dot = path.rfind('.');
   if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return std::nullopt;
   std::string ext = path.substr(dot + 1);
-  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return std::tolower(c); });
   if (ext == "wav") return SF_FORMAT_WAV;
   if (ext == "flac") return SF_FORMAT_FLAC;
   if (ext == "aif" || ext == "aiff") return SF_FORMAT_AIFF;
@@ -28,10 +29,12 @@ std::optional<int> outputFormatFor(const std::string& path) {
 // header is patched at the end can still go to a pipe.
 struct MemoryIo {
   static AudioWriter& self(void* user) { return *static_cast<AudioWriter*>(user); }
-  static sf_count_t length(void* user) { return static_cast<sf_count_t>(self(user).memory_.size()); }
+  static sf_count_t length(void* user) {
+    return static_cast<sf_count_t>(self(user).memory_.size());
+  }
   static sf_count_t seek(sf_count_t offset, int whence, void* user) {
     auto& w = self(user);
-    sf_count_t base = whence == SEEK_CUR ? w.memoryPosition_
+    sf_count_t base = whence == SEEK_CUR   ? w.memoryPosition_
                       : whence == SEEK_END ? static_cast<sf_count_t>(w.memory_.size())
                                            : 0;
     w.memoryPosition_ = std::max<sf_count_t>(0, base + offset);

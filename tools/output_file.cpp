@@ -12,7 +12,9 @@ namespace zorvik::tool {
 
 namespace {
 
-std::string reason(const std::string& path) { return "cannot write " + path + ": " + std::strerror(errno); }
+std::string reason(const std::string& path) {
+  return "cannot write " + path + ": " + std::strerror(errno);
+}
 
 }  // namespace
 
@@ -29,7 +31,8 @@ bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
   return true;
 }
 
-PendingFile::PendingFile(const std::string& path) : path_(path), temporary_(path + ".partial-XXXXXX") {
+PendingFile::PendingFile(const std::string& path)
+    : path_(path), temporary_(path + ".partial-XXXXXX") {
   fd_ = ::mkstemp(temporary_.data());
   if (fd_ < 0) {
     error_ = reason(path);

@@ -57,7 +57,8 @@ int renderCommand(Args args) {
       std::cout << kHelp;
       return 0;
     }
-    bool takesValue = arg == "--samples" || arg == "--loops" || arg == "--seconds" || arg == "--bank";
+    bool takesValue =
+        arg == "--samples" || arg == "--loops" || arg == "--seconds" || arg == "--bank";
     if (takesValue) {
       if (i + 1 >= args.size()) return usageError("render", std::string(arg) + " needs a value");
       std::string_view value = args[++i];
@@ -67,15 +68,18 @@ int renderCommand(Args args) {
       }
       ++lengthOptions;
       if (arg == "--samples" && !(options.samples = parseInteger(value, 0, kMaxSamples))) {
-        return usageError("render", "--samples takes a whole number from 0, not '" + std::string(value) + "'");
+        return usageError(
+            "render", "--samples takes a whole number from 0, not '" + std::string(value) + "'");
       }
       if (arg == "--loops" && !(options.loops = parseInteger(value, 0, 1'000'000))) {
-        return usageError("render", "--loops takes a whole number from 0, not '" + std::string(value) + "'");
+        return usageError("render",
+                          "--loops takes a whole number from 0, not '" + std::string(value) + "'");
       }
       if (arg == "--seconds") {
         options.seconds = parseNumber(value);
         if (!options.seconds || !(*options.seconds >= 0) || *options.seconds > 1e7) {
-          return usageError("render", "--seconds takes a number of seconds from 0, not '" + std::string(value) + "'");
+          return usageError("render", "--seconds takes a number of seconds from 0, not '" +
+                                          std::string(value) + "'");
         }
       }
     } else if (arg.size() > 1 && arg[0] == '-') {
@@ -85,7 +89,8 @@ int renderCommand(Args args) {
     }
   }
   if (positional.size() != 2) return usageError("render", "expected SONG.zvo and OUT");
-  if (lengthOptions > 1) return usageError("render", "give at most one of --samples, --loops, --seconds");
+  if (lengthOptions > 1)
+    return usageError("render", "give at most one of --samples, --loops, --seconds");
   options.song = positional[0];
   options.out = positional[1];
   auto format = outputFormatFor(options.out);
@@ -102,10 +107,12 @@ int renderCommand(Args args) {
     return fail(options.song + ": " + e.what());
   }
   try {
-    bank = options.bank ? loadSampleBankFile(*options.bank)
-                        : loadSampleBank(instrumentsFolder(programPath), std::string(textOf(song.bankName)));
+    bank = options.bank
+               ? loadSampleBankFile(*options.bank)
+               : loadSampleBank(instrumentsFolder(programPath), std::string(textOf(song.bankName)));
   } catch (const LoadError& e) {
-    return fail((options.bank ? *options.bank : "bank " + std::string(textOf(song.bankName))) + ": " + e.what());
+    return fail((options.bank ? *options.bank : "bank " + std::string(textOf(song.bankName))) +
+                ": " + e.what());
   }
 
   Player player(song.tempo, song, bank);
@@ -120,9 +127,11 @@ int renderCommand(Args args) {
     std::vector<std::int16_t> buffer(1 << 16);
     long long done = 0;
     while (done < total) {
-      std::size_t want = static_cast<std::size_t>(std::min<long long>(total - done, static_cast<long long>(buffer.size())));
+      std::size_t want = static_cast<std::size_t>(
+          std::min<long long>(total - done, static_cast<long long>(buffer.size())));
       std::size_t filled = 0;
-      while (filled < want) filled += renderBlock(player, std::span(buffer).subspan(filled, want - filled));
+      while (filled < want)
+        filled += renderBlock(player, std::span(buffer).subspan(filled, want - filled));
       writer.write(std::span(buffer).first(want));
       done += static_cast<long long>(want);
     }

@@ -66,7 +66,8 @@ int songCommand(Args args) {
       std::cout << kHelp;
       return 0;
     }
-    if (arg.size() > 1 && arg[0] == '-') return usageError("song", "unknown option '" + std::string(arg) + "'");
+    if (arg.size() > 1 && arg[0] == '-')
+      return usageError("song", "unknown option '" + std::string(arg) + "'");
   }
   if (args.empty()) return usageError("song", "expected decompile or compile");
   std::string_view action = args[0];

@@ -50,8 +50,9 @@ struct RenderFixture {
       for (auto& v : s) v = static_cast<std::int16_t>(rng());
     }
     for (int step = 0; step < kSteps; step += 3) {
-      song.cells[step] = {SongCell{static_cast<std::uint8_t>(step % 16), static_cast<std::uint8_t>(step % 15)},
-                          SongCell{1, 12}, step % 2 ? kNoNote : SongCell{9, 12}};
+      song.cells[step] = {
+          SongCell{static_cast<std::uint8_t>(step % 16), static_cast<std::uint8_t>(step % 15)},
+          SongCell{1, 12}, step % 2 ? kNoNote : SongCell{9, 12}};
     }
     fixtures::writeFile(songPath, fixtures::songFile(song));
     fixtures::writeFile(bankPath, fixtures::bankFile(samples));
@@ -84,8 +85,8 @@ TEST(Render, WritesTheExactStream) {
   auto expected = f.stream(2 * static_cast<std::size_t>(loop));
   for (const auto& c : cases) {
     auto out = f.dir / c.file;
-    auto r = run(zorvik("render " + shellQuote(f.songPath) + " " + shellQuote(out.string()) + " --bank " +
-                        shellQuote(f.bankPath) + " " + c.options));
+    auto r = run(zorvik("render " + shellQuote(f.songPath) + " " + shellQuote(out.string()) +
+                        " --bank " + shellQuote(f.bankPath) + " " + c.options));
     ASSERT_EQ(r.status, 0) << c.options << r.err;
     AudioData audio = readAudio(out);
     EXPECT_EQ(audio.info.format & SF_FORMAT_TYPEMASK, c.format) << c.file;
@@ -104,8 +105,8 @@ TEST(Render, ToStandardOutputAndWithTheSongsOwnBank) {
   fs::copy_file(kZorvik, f.dir / "bin" / "zorvik");
   fs::copy_file(f.bankPath, f.dir / "bin" / "instruments" / "mine.zvi");
   auto out = f.dir / "piped.wav";
-  auto r = run(shellQuote((f.dir / "bin" / "zorvik").string()) + " render " + shellQuote(f.songPath) +
-               " - --samples 5000 | cat > " + shellQuote(out.string()));
+  auto r = run(shellQuote((f.dir / "bin" / "zorvik").string()) + " render " +
+               shellQuote(f.songPath) + " - --samples 5000 | cat > " + shellQuote(out.string()));
   ASSERT_EQ(r.status, 0) << r.err;
   AudioData audio = readAudio(out);
   EXPECT_EQ(audio.samples, f.stream(5000));
@@ -122,15 +123,21 @@ TEST(Render, FailuresLeaveNoFileAndSayWhy) {
     std::string err;  // the start of standard error
   } cases[] = {
       {"render", 2, "zorvik render: expected SONG.zvo and OUT"},
-      {"render " + song + " out.mp3" + bank, 2, "zorvik render: cannot tell the format of 'out.mp3'"},
-      {"render " + song + " out.wav --samples -1" + bank, 2, "zorvik render: --samples takes a whole number"},
-      {"render " + song + " out.wav --samples 5 --loops 1" + bank, 2, "zorvik render: give at most one of"},
-      {"render " + song + " out.wav --speed 2" + bank, 2, "zorvik render: unknown option '--speed'"},
+      {"render " + song + " out.mp3" + bank, 2,
+       "zorvik render: cannot tell the format of 'out.mp3'"},
+      {"render " + song + " out.wav --samples -1" + bank, 2,
+       "zorvik render: --samples takes a whole number"},
+      {"render " + song + " out.wav --samples 5 --loops 1" + bank, 2,
+       "zorvik render: give at most one of"},
+      {"render " + song + " out.wav --speed 2" + bank, 2,
+       "zorvik render: unknown option '--speed'"},
       {"render " + song + " out.wav --bank", 2, "zorvik render: --bank needs a value"},
       {"render missing.zvo out.wav" + bank, 1, "zorvik: missing.zvo: file not found\n"},
       {"render junk.zvo out.wav" + bank, 1, "zorvik: junk.zvo: not a valid .zvo file\n"},
-      {"render " + song + " out.wav --bank nothing.zvi", 1, "zorvik: nothing.zvi: error loading file\n"},
-      {"render " + song + " no/such/dir/out.wav" + bank, 1, "zorvik: cannot write no/such/dir/out.wav"},
+      {"render " + song + " out.wav --bank nothing.zvi", 1,
+       "zorvik: nothing.zvi: error loading file\n"},
+      {"render " + song + " no/such/dir/out.wav" + bank, 1,
+       "zorvik: cannot write no/such/dir/out.wav"},
       {"frobnicate", 2, "zorvik: unknown command 'frobnicate'"},
   };
   for (const auto& c : cases) {
@@ -140,12 +147,14 @@ TEST(Render, FailuresLeaveNoFileAndSayWhy) {
   }
   for (const auto& entry : fs::directory_iterator(f.dir.path())) {
     std::string name = entry.path().filename().string();
-    EXPECT_TRUE(name == "song.zvo" || name == "mine.zvi" || name == "junk.zvo") << "left behind: " << name;
+    EXPECT_TRUE(name == "song.zvo" || name == "mine.zvi" || name == "junk.zvo")
+        << "left behind: " << name;
   }
 }
 
 TEST(Tool, EveryCommandHasHelp) {
-  for (const char* command : {"--help", "render --help", "song --help", "info --help", "bank --help"}) {
+  for (const char* command :
+       {"--help", "render --help", "song --help", "info --help", "bank --help"}) {
     auto r = run(zorvik(command));
     EXPECT_EQ(r.status, 0) << command;
     EXPECT_NE(r.out.find("Usage: zorvik"), std::string::npos) << command;
@@ -156,7 +165,8 @@ TEST(SongCommand, DecompileThenCompileGivesTheSameFile) {
   RenderFixture f;
   auto text = f.dir / "song.txt";
   auto back = f.dir / "back.zvo";
-  auto r = run(zorvik("song decompile " + shellQuote(f.songPath) + " > " + shellQuote(text.string())));
+  auto r =
+      run(zorvik("song decompile " + shellQuote(f.songPath) + " > " + shellQuote(text.string())));
   ASSERT_EQ(r.status, 0) << r.err;
   r = run(zorvik("song compile " + shellQuote(text.string()) + " " + shellQuote(back.string())));
   ASSERT_EQ(r.status, 0) << r.err;
@@ -170,11 +180,15 @@ TEST(SongCommand, DecompileThenCompileGivesTheSameFile) {
 
 TEST(SongCommand, CompileErrorNamesTheLineAndWritesNothing) {
   fixtures::TempDir dir;
-  fixtures::writeFile(dir / "bad.txt", std::vector<std::uint8_t>{'t', 'e', 'm', 'p', 'o', ' ', '9', '9', '9', '\n'});
+  fixtures::writeFile(dir / "bad.txt",
+                      std::vector<std::uint8_t>{'t', 'e', 'm', 'p', 'o', ' ', '9', '9', '9', '\n'});
   auto out = dir / "out.zvo";
-  auto r = run(zorvik("song compile " + shellQuote((dir / "bad.txt").string()) + " " + shellQuote(out.string())));
+  auto r = run(zorvik("song compile " + shellQuote((dir / "bad.txt").string()) + " " +
+                      shellQuote(out.string())));
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("bad.txt: line 1, column 7: expected a tempo from 0 to 255"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("bad.txt: line 1, column 7: expected a tempo from 0 to 255"),
+            std::string::npos)
+      << r.err;
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
@@ -187,14 +201,15 @@ TEST(InfoCommand, DescribesTheSongAndWarnsAboutUnplayableNotes) {
   fixtures::writeFile(dir / "s.zvo", fixtures::songFile(song));
   auto r = run(zorvik("info " + shellQuote((dir / "s.zvo").string())));
   EXPECT_EQ(r.status, 0);
-  for (const char* expected : {
-           "Title:        Example\n", "Bank:         drums.zvi\n", "Tempo:        100\n",
-           "Step length:  5950 samples (185.9 ms)\n", "Loop length:  571200 samples (17.85 s, 96 steps)\n",
-           "Notes:        6 (channel 0: 2, channel 1: 2, channel 2: 2)\n",
-           "Instruments:  a×1 b×1 c×1 m×2 p×1\n", "Warnings:     3\n",
-           "step 4, channel 0: instrument p has no sample in the bank",
-           "step 4, channel 1: pitch row 16 is past the note table",
-           "step 4, channel 2: pitch row 0 plays but is not shown on the piano roll"}) {
+  for (const char* expected :
+       {"Title:        Example\n", "Bank:         drums.zvi\n", "Tempo:        100\n",
+        "Step length:  5950 samples (185.9 ms)\n",
+        "Loop length:  571200 samples (17.85 s, 96 steps)\n",
+        "Notes:        6 (channel 0: 2, channel 1: 2, channel 2: 2)\n",
+        "Instruments:  a×1 b×1 c×1 m×2 p×1\n", "Warnings:     3\n",
+        "step 4, channel 0: instrument p has no sample in the bank",
+        "step 4, channel 1: pitch row 16 is past the note table",
+        "step 4, channel 2: pitch row 0 plays but is not shown on the piano roll"}) {
     EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\n" << r.out;
   }
 }
