@@ -7,13 +7,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
-#include <optional>
 #include <string>
 
 #include "app/console.hpp"
 #include "display/screen.hpp"
+#include "engine/mixer.hpp"
+#include "formats/error.hpp"
 
 namespace zorvik {
+
+const AudioFormat kAudioFormat = {static_cast<int>(kSampleRate), AUDIO_S16LSB, 1, 4096};
 
 Player* thePlayer = nullptr;
 RollPages* theRollPages = nullptr;
@@ -29,65 +32,83 @@ void fillAudio(Player& player, std::uint8_t* stream, int len,
   }
 }
 
+namespace {
+
+void drawScreen(const Player& player) {
+  // On a terminal the screen is drawn over the last one, with control
+  // bytes from the files shown as '?': an escape sequence in a title must
+  // not be able to drive the terminal. Elsewhere it is the exact bytes.
+  redrawScreen(std::cout, console::outputIsTerminal() ? ScreenMode::Terminal : ScreenMode::Exact,
+               *player.song, player.bank->header, *theRollPages, player.currentStep);
+}
+
+}  // namespace
+
 void audioCallback(void*, std::uint8_t* stream, int len) {
   fillAudio(
-      *thePlayer, stream, len,
-      [](const Player& player, int, void*) {
-        // On a terminal, control bytes from the files are shown as '?': an
-        // escape sequence in a title must not be able to drive the terminal.
-        std::string_view clear = console::clearSequence();
-        redrawScreen(std::cout, clear, *player.song, player.bank->header, *theRollPages,
-                     player.currentStep, clear.empty() ? FileText::Exact : FileText::Printable);
-      },
+      *thePlayer, stream, len, [](const Player& player, int, void*) { drawScreen(player); },
       nullptr);
+  // Back from a stop: the shell may have written over the screen.
+  if (console::takeRedrawRequest() && console::outputIsTerminal()) drawScreen(*thePlayer);
 }
 
 namespace {
 
-// Opens the device as requested; on failure returns SDL's reason.
-std::optional<std::string> openDevice() {
+// Opens the device as requested; throws Error with SDL's reason. No
+// obtained format is asked for, so SDL converts to what the device takes.
+void openDevice(void (*callback)(void*, std::uint8_t*, int), void* userdata) {
   SDL_AudioSpec wanted{};
-  wanted.freq = 32004;
-  wanted.format = AUDIO_S16LSB;
-  wanted.channels = 1;
-  wanted.samples = 4096;
-  wanted.callback = audioCallback;
-  wanted.userdata = nullptr;
-  SDL_AudioSpec obtained{};
-  if (SDL_Init(SDL_INIT_AUDIO) == 0 && SDL_OpenAudio(&wanted, &obtained) == 0) return std::nullopt;
+  wanted.freq = kAudioFormat.rate;
+  wanted.format = kAudioFormat.format;
+  wanted.channels = static_cast<std::uint8_t>(kAudioFormat.channels);
+  wanted.samples = static_cast<std::uint16_t>(kAudioFormat.bufferSamples);
+  wanted.callback = callback;
+  wanted.userdata = userdata;
+  if (SDL_Init(SDL_INIT_AUDIO) == 0 && SDL_OpenAudio(&wanted, nullptr) == 0) return;
   std::string reason = SDL_GetError();
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
-  return reason.empty() ? "no usable sound device" : reason;
+  throw Error(reason.empty() ? "no usable sound device" : reason);
 }
 
 // Runs f with standard error sent to /dev/null: the sound libraries under
 // SDL print pages of diagnostics on a machine without a sound card, and the
 // one line we print says what matters.
 template <typename F>
-auto withQuietStderr(F f) {
+void withQuietStderr(F f) {
   std::fflush(stderr);
   int saved = ::dup(STDERR_FILENO);
   int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
   if (saved >= 0 && null >= 0) ::dup2(null, STDERR_FILENO);
   if (null >= 0) ::close(null);
-  auto result = f();
-  if (saved >= 0) {
-    ::dup2(saved, STDERR_FILENO);
-    ::close(saved);
-  }
-  return result;
+  struct Restore {
+    int saved;
+    ~Restore() {
+      if (saved >= 0) {
+        ::dup2(saved, STDERR_FILENO);
+        ::close(saved);
+      }
+    }
+  } restore{saved};
+  f();
 }
 
 }  // namespace
 
-void startAudio() {
+void startAudio(void (*callback)(void*, std::uint8_t*, int), void* userdata, const char* program) {
   // SDL is shut down, and the device with it, when the process exits.
   std::atexit(SDL_Quit);
-  if (auto reason = withQuietStderr(openDevice)) {
-    std::cerr << "zorvikpla: cannot start audio (" << *reason << "); playing on without sound"
+  try {
+    withQuietStderr([&] { openDevice(callback, userdata); });
+  } catch (const Error& e) {
+    std::cerr << program << ": cannot start audio (" << e.what() << "); playing on without sound"
               << std::endl;
     ::setenv("SDL_AUDIODRIVER", "dummy", 1);
-    openDevice();
+    try {
+      openDevice(callback, userdata);
+    } catch (const Error&) {
+      // Not even the silent driver: nothing calls back, and the screen
+      // stays as it is until a key ends the program.
+    }
   }
   SDL_PauseAudio(0);
 }

@@ -1,16 +1,33 @@
 // Sound output through SDL 1.2: 32004 Hz, signed 16-bit little-endian mono,
-// fed sample by sample from the player, redrawing the screen at each step.
+// in buffers of 4096 samples, from a callback of the caller's.
 #pragma once
 
 #include <cstdint>
 
 #include "display/roll.hpp"
-#include "engine/player.hpp"
+#include "engine/sequencer.hpp"
 
 namespace zorvik {
 
-// Set once by start-up before the device starts; afterwards only the audio
-// thread touches what they point to.
+// The one format both programs ask for. SDL converts to whatever the device
+// takes, so the callback always gets exactly this.
+struct AudioFormat {
+  int rate;
+  std::uint16_t format;  // SDL's AUDIO_S16LSB
+  int channels;
+  int bufferSamples;
+};
+extern const AudioFormat kAudioFormat;
+
+// Opens the device with kAudioFormat and `callback`, and starts it. When
+// SDL's audio cannot start, it says so in one line on standard error,
+// prefixed by `program`, and goes on with SDL's silent "dummy" driver, which
+// calls back at the same pace. SDL is shut down when the process exits.
+void startAudio(void (*callback)(void* userdata, std::uint8_t* stream, int len), void* userdata,
+                const char* program);
+
+// The player's own: set once by start-up before the device starts;
+// afterwards only the audio thread touches what they point to.
 extern Player* thePlayer;
 extern RollPages* theRollPages;
 
@@ -21,13 +38,8 @@ extern RollPages* theRollPages;
 void fillAudio(Player& player, std::uint8_t* stream, int len,
                void (*onStep)(const Player& player, int index, void* context), void* context);
 
-// SDL's audio callback: fills stream with len / 2 samples from thePlayer,
-// redrawing the screen after each sample that begins a new step.
+// The player's audio callback: fills stream from thePlayer, redrawing the
+// screen after each sample that begins a new step.
 void audioCallback(void* userdata, std::uint8_t* stream, int len);
-
-// Opens the device and starts it. When SDL's audio cannot start, it says so
-// in one line on standard error and goes on with SDL's silent "dummy"
-// driver, so that the screen still runs at the song's pace.
-void startAudio();
 
 }  // namespace zorvik

@@ -4,7 +4,8 @@
 
 #include <vector>
 
-#include "formats/test_fixtures.hpp"
+#include "engine/mixer.hpp"
+#include "testing/fixtures.hpp"
 
 namespace zorvik {
 namespace {

@@ -5,39 +5,75 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <iostream>
+#include <thread>
 
 namespace zorvik::console {
 
 namespace {
 
-// Written once by install() before any handler can run, then only read.
+// Written by install() and waitKey() before any handler can use them, then
+// only read.
 struct termios savedSettings;
+struct termios rawSettings;
 std::atomic<bool> haveSavedSettings{false};
+std::atomic<bool> rawActive{false};
+std::atomic<bool> redrawRequested{false};
 
-const int kRestoringSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+const int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 // Only restores the terminal and re-raises with the default action: no
 // audio teardown and nothing that is not async-signal-safe.
-void onSignal(int signal) {
+void onEndingSignal(int signal) {
   restore();
   std::signal(signal, SIG_DFL);
   std::raise(signal);
+}
+
+void applyRaw() {
+  if (rawActive.load()) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &rawSettings);
+}
+
+void onStop(int) {
+  int savedErrno = errno;
+  restore();
+  // Stops here until continued; SIGCONT's handler then takes raw mode back.
+  std::raise(SIGSTOP);
+  errno = savedErrno;
+}
+
+void onContinue(int) {
+  int savedErrno = errno;
+  applyRaw();
+  redrawRequested.store(true);
+  errno = savedErrno;
+}
+
+void handle(int signal, void (*handler)(int)) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  ::sigaction(signal, &action, nullptr);
 }
 
 }  // namespace
 
 void install() {
   if (::isatty(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &savedSettings) == 0) {
+    rawSettings = savedSettings;
+    rawSettings.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG | IEXTEN);
+    rawSettings.c_iflag &= ~static_cast<tcflag_t>(IXON | ICRNL);
+    rawSettings.c_cc[VMIN] = 1;
+    rawSettings.c_cc[VTIME] = 0;
     haveSavedSettings.store(true);
   }
-  for (int signal : kRestoringSignals) {
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(signal, &action, nullptr);
-  }
+  for (int signal : kEndingSignals) handle(signal, onEndingSignal);
+  handle(SIGTSTP, onStop);
+  handle(SIGCONT, onContinue);
 }
 
 void restore() {
@@ -45,26 +81,43 @@ void restore() {
 }
 
 void waitKey() {
-  bool raw = false;
   if (haveSavedSettings.load()) {
-    struct termios settings = savedSettings;
-    settings.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG | IEXTEN);
-    settings.c_iflag &= ~static_cast<tcflag_t>(IXON | ICRNL);
-    settings.c_cc[VMIN] = 1;
-    settings.c_cc[VTIME] = 0;
-    raw = ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &settings) == 0;
+    rawActive.store(true);
+    applyRaw();
   }
-  char key;
-  while (::read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
+  // The terminal's suspend key (Ctrl-Z) suspends, as it does everywhere
+  // else, rather than counting as the key.
+  const bool suspendKey = rawActive.load() && (savedSettings.c_lflag & ISIG) != 0 &&
+                          savedSettings.c_cc[VSUSP] != _POSIX_VDISABLE;
+  for (;;) {
+    unsigned char key;
+    ssize_t n = ::read(STDIN_FILENO, &key, 1);
+    if (n < 0 && errno == EINTR) continue;
+    if (n == 1 && suspendKey && key == savedSettings.c_cc[VSUSP]) {
+      std::raise(SIGTSTP);
+      continue;
+    }
+    break;
   }
-  if (raw) restore();
+  if (rawActive.exchange(false)) restore();
 }
 
-std::string_view clearSequence() {
+bool takeRedrawRequest() { return redrawRequested.exchange(false); }
+
+bool outputIsTerminal() {
   static const bool terminal = ::isatty(STDOUT_FILENO);
-  return terminal ? "\x1b[H\x1b[2J" : "";
+  return terminal;
 }
 
 void writeLine(std::string_view line) { std::cout << line << std::endl; }
+
+void exitWithin(int status) {
+  restore();
+  std::thread([status] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::_Exit(status);
+  }).detach();
+  std::exit(status);
+}
 
 }  // namespace zorvik::console

@@ -1,16 +1,17 @@
 // zorvikpla: plays a song in an endless loop and shows its piano roll.
 
 #include <iostream>
+#include <new>
 #include <string>
 
 #include "app/audio.hpp"
 #include "app/console.hpp"
 #include "app/fatal_error.hpp"
+#include "app/program_folder.hpp"
 #include "display/roll.hpp"
-#include "engine/player.hpp"
+#include "engine/sequencer.hpp"
 #include "formats/bank.hpp"
-#include "formats/bank_path.hpp"
-#include "formats/load_error.hpp"
+#include "formats/error.hpp"
 #include "formats/song.hpp"
 
 using namespace zorvik;
@@ -30,14 +31,17 @@ int main(int argc, char** argv) {
     song = new Song(loadSong(argv[1]));
     bank = new SampleBank(
         loadSampleBank(instrumentsFolder(argv[0]), std::string(textOf(song->bankName))));
+    thePlayer = new Player(song->tempo, *song, *bank);
+    theRollPages = new RollPages(buildRollPages(*song));
   } catch (const LoadError& error) {
     fatalError(error.what());
+  } catch (const std::bad_alloc&) {
+    console::restore();
+    std::cerr << "zorvikpla: out of memory" << std::endl;
+    return 1;
   }
-
-  thePlayer = new Player(song->tempo, *song, *bank);
-  theRollPages = new RollPages(buildRollPages(*song));
-  startAudio();
+  startAudio(audioCallback, nullptr, "zorvikpla");
 
   console::waitKey();
-  return 0;
+  console::exitWithin(0);
 }

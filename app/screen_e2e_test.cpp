@@ -10,7 +10,8 @@
 #include <thread>
 
 #include "display/screen.hpp"
-#include "formats/test_fixtures.hpp"
+#include "testing/fixtures.hpp"
+#include "testing/run.hpp"
 
 namespace zorvik {
 namespace {
@@ -96,7 +97,7 @@ int shownStep(const std::vector<std::string>& lines, const Song& song,
   RollPages pages = buildRollPages(song);
   for (int step = 0; step < kSteps; ++step) {
     std::ostringstream expected;
-    redrawScreen(expected, "", song, bank, pages, step);
+    redrawScreen(expected, ScreenMode::Exact, song, bank, pages, step);
     if (rstrippedLines(expected.str()) == lines) return step;
   }
   return -1;

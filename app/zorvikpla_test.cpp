@@ -5,7 +5,8 @@
 
 #include <filesystem>
 
-#include "formats/test_fixtures.hpp"
+#include "testing/fixtures.hpp"
+#include "testing/run.hpp"
 
 namespace zorvik {
 namespace {

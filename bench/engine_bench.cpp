@@ -7,8 +7,10 @@
 #include <random>
 #include <vector>
 
-#include "engine/player.hpp"
-#include "formats/test_fixtures.hpp"
+#include "engine/block_mixer.hpp"
+#include "engine/mixer.hpp"
+#include "engine/sequencer.hpp"
+#include "testing/fixtures.hpp"
 
 namespace zorvik {
 namespace {

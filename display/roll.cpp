@@ -42,9 +42,10 @@ RollPages buildRollPages(const Song& song) {
     RollPage& page = pages[step / kStepsPerPage];
     // Channels in order, so the highest channel's mark wins a shared place.
     for (const SongCell& cell : song.cells[step]) {
-      if (cell.isEmptyMarker()) continue;
-      if (cell.pitch < 1 || cell.pitch > 13) continue;
-      page[13 - cell.pitch][rollColumn(step)] = static_cast<char>((cell.instrument + 97) % 256);
+      // Only the stored empty marker is empty here: (255, 222) is a note,
+      // of a row the roll has no line for.
+      if (cell.isEmptyMarker() || !rollShowsRow(cell.pitch)) continue;
+      page[rollLine(cell.pitch)][rollColumn(step)] = instrumentLetter(cell.instrument);
     }
   }
   return pages;

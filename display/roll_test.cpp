@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "formats/test_fixtures.hpp"
+#include "testing/fixtures.hpp"
 
 namespace zorvik {
 namespace {

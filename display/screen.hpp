@@ -4,33 +4,50 @@
 
 #include <cstdint>
 #include <ostream>
-#include <string_view>
+#include <string>
+#include <vector>
 
 #include "display/roll.hpp"
+#include "display/safe_text.hpp"
 #include "formats/bank.hpp"
 #include "formats/song.hpp"
 
 namespace zorvik {
 
-// How the song's and bank's own bytes (texts, note letters) are written.
-enum class FileText {
-  Exact,     // byte for byte, as stored
-  Printable  // control bytes shown as '?', so a file cannot drive the terminal
+inline constexpr int kScreenLines = 21;
+inline constexpr int kScreenWidth = kRollWidth;  // the widest line but a long title's
+
+// Lines of text, without their newlines.
+using ScreenLines = std::vector<std::string>;
+
+// How the screen reaches its reader.
+enum class ScreenMode {
+  Exact,     // every byte as stored, each line ended by a newline and a flush
+  Terminal,  // file text made safe (safe_text.hpp), drawn over the last screen in place
 };
 
-// Screen lines 1 to 6: banner, title, author, bank name and author.
-void drawHeader(std::ostream& out, const Song& song, const SampleBankHeader& bank,
-                FileText mode = FileText::Exact);
+// Appends screen lines 1 to 6: banner, title, author, bank name and author.
+void drawHeader(ScreenLines& out, const Song& song, const SampleBankHeader& bank,
+                TextStyle style = TextStyle::Exact);
 
-// Screen lines 7 to 20: the playhead line and the page holding the step.
-void drawRoll(std::ostream& out, const RollPages& pages, std::int32_t step,
-              FileText mode = FileText::Exact);
+// Appends screen lines 7 to 20: the playhead line and the page holding the
+// step. Throws std::out_of_range for a step with no page.
+void drawRoll(ScreenLines& out, const RollPages& pages, std::int32_t step,
+              TextStyle style = TextStyle::Exact);
 
-// The whole screen: clearSequence (which empties the console; may be
-// empty), header, roll, then "press any key to exit". Every line is ended
-// by a newline and a flush.
-void redrawScreen(std::ostream& out, std::string_view clearSequence, const Song& song,
-                  const SampleBankHeader& bank, const RollPages& pages, std::int32_t step,
-                  FileText mode = FileText::Exact);
+// All 21 lines, the last one "press any key to exit".
+ScreenLines screenLines(const Song& song, const SampleBankHeader& bank, const RollPages& pages,
+                        std::int32_t step, ScreenMode mode = ScreenMode::Exact);
+
+// Lines for a terminal, each drawn over the one already there: the cursor
+// goes home, each line ends by erasing the rest of its row, and what is
+// below the last line is erased. Nothing scrolls and nothing is cleared, so
+// the terminal's history does not grow however often it is drawn.
+std::string terminalFrame(const ScreenLines& lines);
+
+// Writes the screen at a step: in Exact mode line by line with a flush after
+// each, in Terminal mode as one frame.
+void redrawScreen(std::ostream& out, ScreenMode mode, const Song& song,
+                  const SampleBankHeader& bank, const RollPages& pages, std::int32_t step);
 
 }  // namespace zorvik

@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "formats/test_fixtures.hpp"
+#include "testing/fixtures.hpp"
 
 namespace zorvik {
 namespace {
@@ -28,9 +28,9 @@ SampleBankHeader bankHeader(std::string_view name, std::string_view author) {
 }
 
 std::string screen(const Song& song, const SampleBankHeader& bank, int step,
-                   std::string_view clear = "") {
+                   ScreenMode mode = ScreenMode::Exact) {
   std::ostringstream out;
-  redrawScreen(out, clear, song, bank, buildRollPages(song), step);
+  redrawScreen(out, mode, song, bank, buildRollPages(song), step);
   return out.str();
 }
 
@@ -97,46 +97,66 @@ TEST(Screen, EmptyAndFullTextFields) {
   EXPECT_EQ(l[4], "Samplebank: " + std::string(32, 'N') + " by " + std::string(32, 'A'));
 }
 
-TEST(Screen, ClearSequenceComesFirst) {
-  std::string text = screen(exampleSong(), bankHeader("Drums", "Anon"), 5, "\x1b[H\x1b[2J");
-  EXPECT_EQ(text.rfind("\x1b[H\x1b[2JZorvik Player v1.0\n", 0), 0u);
+TEST(Screen, OnATerminalEachScreenIsDrawnOverTheLastInPlace) {
+  // No clearing, so nothing scrolls into the terminal's history: the cursor
+  // goes home, every line erases the rest of its row, the last what is below.
+  const std::string exact = screen(exampleSong(), bankHeader("Drums", "Anon"), 5);
+  const std::string frame =
+      screen(exampleSong(), bankHeader("Drums", "Anon"), 5, ScreenMode::Terminal);
+  EXPECT_EQ(frame.rfind("\x1b[HZorvik Player v1.0\x1b[K\n", 0), 0u);
+  EXPECT_TRUE(frame.ends_with("press any key to exit\x1b[K\n\x1b[J"));
+  EXPECT_EQ(frame.find("\x1b[2J"), std::string::npos);
+  std::string unescaped = frame;
+  for (const char* escape : {"\x1b[H", "\x1b[K", "\x1b[J"}) {
+    for (auto at = unescaped.find(escape); at != std::string::npos; at = unescaped.find(escape)) {
+      unescaped.erase(at, std::string_view(escape).size());
+    }
+  }
+  EXPECT_EQ(unescaped, exact);  // what a person sees is the same screen
 }
 
-}  // namespace
-}  // namespace zorvik
-
-namespace zorvik {
-namespace {
-
-TEST(Screen, PrintableModeShowsControlBytesFromTheFilesAsQuestionMarks) {
-  Song song = fixtures::emptySong(100, "a\x1b]0;owned\x07z", "tab\there");
+TEST(Screen, OnATerminalNoByteFromTheFilesDrivesIt) {
+  Song song = fixtures::emptySong(100, "a\x1b]0;owned\x07z", "tab\there \xc3\xa4 \xc2\x9b");
   song.cells[0][0] = {5, 186};  // (186 + 97) % 256 is ESC
   song.cells[1][0] = {5, 169};  // a newline
+  song.cells[2][0] = {5, 58};   // 0x9B, an 8-bit CSI
+  song.cells[3][0] = {5, 98};   // 0xC3 and 0xA9 side by side would be one UTF-8
+  song.cells[4][0] = {5, 72};   // character, and shift the roll by a column
   SampleBankHeader bank{};
-  bank.name = makeTextField("N\x7f");
+  bank.name = makeTextField("N\x7f\x9b[2J");
   struct Case {
-    FileText mode;
+    ScreenMode mode;
     std::vector<std::string> expected;
   } cases[] = {
-      {FileText::Printable,
+      {ScreenMode::Terminal,
        {
            "Title:      a?]0;owned?z",
-           "Author:     tab?here",
-           "Samplebank: N? by ",
+           "Author:     tab?here \xc3\xa4 ??",
+           "Samplebank: N??[2J by ",
        }},
-      {FileText::Exact,
-       {"Title:      a\x1b]0;owned\x07z", "Author:     tab\there", "Samplebank: N\x7f by "}},
+      {ScreenMode::Exact,
+       {"Title:      a\x1b]0;owned\x07z", "Author:     tab\there \xc3\xa4 \xc2\x9b",
+        "Samplebank: N\x7f\x9b[2J by "}},
   };
   for (const auto& c : cases) {
     std::ostringstream out;
-    redrawScreen(out, "", song, bank, buildRollPages(song), 0, c.mode);
-    auto l = lines(out.str());
+    redrawScreen(out, c.mode, song, bank, buildRollPages(song), 0);
+    std::string text = out.str();
+    for (const char* escape : {"\x1b[H", "\x1b[K", "\x1b[J"}) {
+      for (auto at = text.find(escape); at != std::string::npos; at = text.find(escape)) {
+        text.erase(at, std::string_view(escape).size());
+      }
+    }
+    auto l = lines(text);
     EXPECT_EQ(l[2], c.expected[0]);
     EXPECT_EQ(l[3], c.expected[1]);
     EXPECT_EQ(l[4], c.expected[2]);
-    if (c.mode == FileText::Printable) {
-      EXPECT_EQ(l.size(), 21u);
-      EXPECT_EQ(l[7 + 8], "| ??  |   |   |   |   |   |   |   |   |   |   |   | >");
+    if (c.mode == ScreenMode::Terminal) {
+      ASSERT_EQ(l.size(), 21u);
+      EXPECT_EQ(l[7 + 8], "| ?????   |   |   |   |   |   |   |   |   |   |   | >");
+      for (const std::string& line : l) {
+        for (unsigned char byte : line) EXPECT_FALSE(byte < 0x20 || byte == 0x7f) << line;
+      }
     } else {
       EXPECT_EQ(l.size(), 22u);  // the newline mark splits a line, as stored
     }

@@ -4,9 +4,9 @@
 #include <array>
 #include <cstdint>
 
-namespace zorvik {
+#include "formats/cell.hpp"
 
-inline constexpr int kPitchRows = 16;
+namespace zorvik {
 
 // Semitone of each pitch row: rows 2 and up follow a major scale, row 1 is
 // one semitone and row 0 two semitones below row 2.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/pitch.hpp"
+#include "testing/fixtures.hpp"
 
 namespace zorvik {
 namespace {
@@ -36,7 +37,8 @@ std::vector<int> play(const Sample& sample, int row, int calls) {
 }
 
 TEST(RenderVoice, WorkedExamples) {
-  const Sample five{{10, 20, 30, 40, 50}, 5};
+  const fixtures::OwnedSample owned({10, 20, 30, 40, 50});
+  const Sample& five = owned.sample;
   struct Case {
     int row;
     std::vector<int> values;
@@ -49,7 +51,8 @@ TEST(RenderVoice, WorkedExamples) {
 }
 
 TEST(RenderVoice, EndOfNoteResetsPositionAndKeepsPitchAndSample) {
-  const Sample two{{7, 8}, 2};
+  const fixtures::OwnedSample owned({7, 8});
+  const Sample& two = owned.sample;
   Voice voice;
   startNote(voice, two, 8, pitchIncrement(8));  // 0, 2.0 == length: ends on the first call
   EXPECT_EQ(renderVoice(voice), 7);
@@ -65,7 +68,7 @@ TEST(RenderVoice, EndOfNoteResetsPositionAndKeepsPitchAndSample) {
 }
 
 TEST(RenderVoice, EmptySampleIsSilentAndReadsNothing) {
-  const Sample empty{{}, 0};
+  const Sample empty{SampleData(), 0};
   EXPECT_EQ(play(empty, 1, 3), (std::vector<int>{0, 0, 0}));
 }
 

@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "formats/bytes.hpp"
-#include "formats/load_error.hpp"
+#include "formats/error.hpp"
 
 namespace zorvik {
 
@@ -21,25 +20,73 @@ void SampleBankHeader::setDescriptor(int k, const SampleDescriptor& d) {
   writeLe32(p + 12, d.dataOffset);
 }
 
+std::vector<std::int16_t> Sample::values() const {
+  std::vector<std::int16_t> out(length);
+  for (std::uint32_t i = 0; i < length; ++i) out[i] = data[i];
+  return out;
+}
+
 namespace {
 
-Sample readSample(const Source& source, const SampleDescriptor& d) {
-  std::uint64_t wanted = d.byteLength >> 1;
-  std::uint64_t available =
-      d.dataOffset < source.size() ? (source.size() - d.dataOffset + 1) / 2 : 0;
-  std::size_t count = static_cast<std::size_t>(std::min(wanted, available));
+// The file bytes a sample covers: its block, cut at the end of the source,
+// with a last value cut in half kept whole (its missing high byte reads 0).
+struct Range {
+  std::uint64_t begin;
+  std::uint64_t end;
+};
 
-  // Read the block's bytes into the sample's own storage, then decode each
-  // little-endian pair in place.
-  Sample sample;
-  sample.data.resize(count);
-  auto* bytes = reinterpret_cast<std::uint8_t*>(sample.data.data());
-  source.readZeroFilled(d.dataOffset, bytes, count * 2);
-  for (std::size_t i = 0; i < count; ++i) {
-    sample.data[i] = static_cast<std::int16_t>(readLe16(bytes + 2 * i));
+Range rangeOf(const SampleDescriptor& d, std::uint64_t sourceSize) {
+  std::uint64_t wanted = d.byteLength >> 1;
+  std::uint64_t available = d.dataOffset < sourceSize ? (sourceSize - d.dataOffset + 1) / 2 : 0;
+  return {d.dataOffset, d.dataOffset + 2 * std::min(wanted, available)};
+}
+
+// Reads the union of the samples' ranges once into the bank's storage and
+// points each sample at its values there.
+void readSamples(const Source& source, SampleBank& bank) {
+  std::array<Range, kBankSamples> ranges{};
+  for (int k = 0; k < kBankSamples; ++k) {
+    ranges[k] = rangeOf(bank.header.descriptor(k), source.size());
   }
-  sample.length = static_cast<std::uint32_t>(count);
-  return sample;
+  std::array<Range, kBankSamples> sorted = ranges;
+  std::sort(sorted.begin(), sorted.end(),
+            [](const Range& a, const Range& b) { return a.begin < b.begin; });
+  std::vector<Range> merged;
+  for (const Range& r : sorted) {
+    if (r.begin == r.end) continue;
+    if (!merged.empty() && r.begin <= merged.back().end) {
+      merged.back().end = std::max(merged.back().end, r.end);
+    } else {
+      merged.push_back(r);
+    }
+  }
+  std::uint64_t total = 0;
+  for (const Range& r : merged) total += r.end - r.begin;
+  bank.storage.resize(static_cast<std::size_t>(total));
+
+  std::vector<std::uint64_t> storedAt;  // where each merged range starts in storage
+  std::uint64_t at = 0;
+  for (const Range& r : merged) {
+    storedAt.push_back(at);
+    source.readZeroFilled(r.begin, bank.storage.data() + at,
+                          static_cast<std::size_t>(r.end - r.begin));
+    at += r.end - r.begin;
+  }
+
+  bank.samples.resize(kBankSamples);
+  for (int k = 0; k < kBankSamples; ++k) {
+    const Range& r = ranges[k];
+    Sample& sample = bank.samples[k];
+    sample.length = static_cast<std::uint32_t>((r.end - r.begin) / 2);
+    if (sample.length == 0) continue;
+    auto m = std::upper_bound(
+                 merged.begin(), merged.end(), r.begin,
+                 [](std::uint64_t offset, const Range& range) { return offset < range.begin; }) -
+             1;
+    std::uint64_t offset =
+        storedAt[static_cast<std::size_t>(m - merged.begin())] + r.begin - m->begin;
+    sample.data = SampleData(bank.storage.data() + offset);
+  }
 }
 
 }  // namespace
@@ -60,20 +107,32 @@ SampleBank readSampleBank(const Source& source) {
   source.readZeroFilled(kBankHeadSize, raw, sizeof raw);
   std::memcpy(&bank.header, raw, sizeof raw);
 
-  // Each descriptor is tested only when its turn comes, after the samples
-  // before it have been read.
-  bank.samples.reserve(kBankSamples);
+  // The descriptors are tested in order and the first bad one decides the
+  // message; reading a sample has no effect that a failure could show, so
+  // the samples are read once all sixteen have passed.
   for (int k = 0; k < kBankSamples; ++k) {
     SampleDescriptor d = bank.header.descriptor(k);
     if (d.bitsPerSample != 16) throw LoadError("only 16 bit samples supported at the moment");
-    if (d.sampleRate != kBankSampleRate) throw LoadError("only 32khz samples supported atm");
-    bank.samples.push_back(readSample(source, d));
+    if (d.sampleRate != kSampleRate) throw LoadError("only 32khz samples supported atm");
   }
+  readSamples(source, bank);
   return bank;
 }
 
+bool staysInFolder(std::string_view name) {
+  if (!name.empty() && name.front() == '/') return false;
+  while (!name.empty()) {
+    std::size_t slash = std::min(name.find('/'), name.size());
+    if (name.substr(0, slash) == "..") return false;
+    name.remove_prefix(std::min(slash + 1, name.size()));
+  }
+  return true;
+}
+
 SampleBank loadSampleBank(const std::string& directory, const std::string& fileName) {
-  if (auto named = FileSource::open(directory + fileName)) return readSampleBank(*named);
+  if (staysInFolder(fileName)) {
+    if (auto named = FileSource::open(directory + fileName)) return readSampleBank(*named);
+  }
   if (auto fallback = FileSource::open(directory + "default.zvi")) return readSampleBank(*fallback);
   throw LoadError("error loading file");
 }
@@ -84,26 +143,43 @@ SampleBank loadSampleBankFile(const std::string& path) {
   return readSampleBank(*file);
 }
 
-}  // namespace zorvik
-
-namespace zorvik {
+void checkBankLayout(std::span<const std::uint64_t> lengths) {
+  std::uint64_t offset = kBankDataStart;
+  for (std::size_t k = 0; k < lengths.size(); ++k) {
+    if (lengths[k] > kMaxSampleValues) {
+      throw Error("sample " + std::to_string(k) + " has " + std::to_string(lengths[k]) +
+                  " values, more than a bank sample holds (" + std::to_string(kMaxSampleValues) +
+                  ")");
+    }
+    if (offset > 0xFFFFFFFFu) {
+      throw Error("the samples are too long together: sample " + std::to_string(k) +
+                  " would start past the 4 GiB a bank can address");
+    }
+    offset += 2 * lengths[k];
+  }
+}
 
 std::vector<std::uint8_t> sampleBankFileBytes(
     const TextField& name, const TextField& author,
     const std::array<std::vector<std::int16_t>, kBankSamples>& samples) {
+  std::array<std::uint64_t, kBankSamples> lengths{};
+  std::uint64_t total = kBankDataStart;
+  for (int k = 0; k < kBankSamples; ++k) {
+    lengths[k] = samples[k].size();
+    total += 2 * lengths[k];
+  }
+  checkBankLayout(lengths);
+
   SampleBankHeader header{};
   header.name = name;
   header.author = author;
-  std::size_t total = kBankDataStart;
-  for (const auto& s : samples) total += 2 * s.size();
-
-  std::vector<std::uint8_t> bytes(total);
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(total));
   writeLe32(bytes.data(), kBankMagic);
   writeLe16(bytes.data() + 4, 1);
   std::size_t offset = kBankDataStart;
   for (int k = 0; k < kBankSamples; ++k) {
     const auto& values = samples[k];
-    header.setDescriptor(k, {static_cast<std::uint32_t>(2 * values.size()), 16, kBankSampleRate,
+    header.setDescriptor(k, {static_cast<std::uint32_t>(2 * values.size()), 16, kSampleRate,
                              static_cast<std::uint32_t>(offset)});
     for (std::int16_t v : values) {
       writeLe16(bytes.data() + offset, static_cast<std::uint16_t>(v));

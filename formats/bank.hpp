@@ -4,17 +4,20 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "formats/bytes.hpp"
+#include "formats/cell.hpp"
 #include "formats/source.hpp"
 #include "formats/text_field.hpp"
 
 namespace zorvik {
 
-inline constexpr int kBankSamples = 16;
 inline constexpr std::uint32_t kBankMagic = 0x696B767A;  // "zvki"
-inline constexpr std::uint32_t kBankSampleRate = 32004;
+inline constexpr std::uint32_t kSampleRate = 32004;      // of every sample and of the output
 inline constexpr std::size_t kBankHeadSize = 7;
 inline constexpr std::size_t kDescriptorSize = 16;
 
@@ -40,14 +43,50 @@ struct SampleBankHeader {
 static_assert(sizeof(SampleBankHeader) == 329);
 inline constexpr std::size_t kBankDataStart = kBankHeadSize + sizeof(SampleBankHeader);  // 336
 
-struct Sample {
-  std::vector<std::int16_t> data;
-  std::uint32_t length = 0;  // number of values in data
+// Where things sit in a bank file.
+inline constexpr std::size_t kBankReservedOffset = kBankHeadSize + 64;  // 71
+inline constexpr std::size_t kDescriptorsOffset = kBankHeadSize + 73;   // 80
+enum class DescriptorField { ByteLength = 0, BitsPerSample = 1, SampleRate = 2, DataOffset = 3 };
+inline constexpr std::size_t descriptorOffset(int k, DescriptorField field) {
+  return kDescriptorsOffset + kDescriptorSize * static_cast<std::size_t>(k) +
+         4 * static_cast<std::size_t>(field);
+}
+
+// A sample's values, read in place from the bank's storage: signed 16-bit
+// little-endian, at whatever alignment the file put them.
+class SampleData {
+ public:
+  SampleData() = default;
+  explicit SampleData(const std::uint8_t* bytes) : bytes_(bytes) {}
+  std::int16_t operator[](std::size_t i) const {
+    return static_cast<std::int16_t>(readLe16(bytes_ + 2 * i));
+  }
+  const std::uint8_t* bytes() const { return bytes_; }
+
+ private:
+  const std::uint8_t* bytes_ = nullptr;
 };
 
+struct Sample {
+  SampleData data;
+  std::uint32_t length = 0;  // number of values in data
+
+  std::vector<std::int16_t> values() const;  // a copy of all of them
+};
+
+// A loaded bank. Its samples view its storage, which holds each byte of the
+// file that some sample covers, once: samples that repeat or overlap share
+// it. A bank therefore moves but is not copied.
 struct SampleBank {
   std::vector<Sample> samples;  // exactly kBankSamples once loaded
-  SampleBankHeader header;
+  SampleBankHeader header{};
+  std::vector<std::uint8_t> storage;
+
+  SampleBank() = default;
+  SampleBank(SampleBank&&) noexcept = default;
+  SampleBank& operator=(SampleBank&&) noexcept = default;
+  SampleBank(const SampleBank&) = delete;
+  SampleBank& operator=(const SampleBank&) = delete;
 };
 
 // Reads a bank from a byte source. Throws LoadError with the format's message.
@@ -55,22 +94,32 @@ struct SampleBank {
 // A block that runs past the end of the source keeps only the values the
 // source holds (a last value cut in half keeps its low byte): the missing
 // tail would be zeros, and a voice that runs out of values is silent too, so
-// what plays is the same while storage never exceeds what the source fills.
+// what plays is the same while storage never exceeds what the source holds.
 SampleBank readSampleBank(const Source& source);
 
+// Whether a bank name found in a song stays inside the folder it is looked
+// up in: not absolute, and no ".." among its parts. Sub-folders are fine.
+bool staysInFolder(std::string_view bankName);
+
 // Opens directory + fileName, or directory + "default.zvi" when that cannot
-// be opened; "error loading file" when neither opens. directory ends in "/".
+// be opened (or the name would leave the folder); "error loading file" when
+// neither opens. directory ends in "/".
 SampleBank loadSampleBank(const std::string& directory, const std::string& fileName);
 
 // Opens exactly this file, with no fallback.
 SampleBank loadSampleBankFile(const std::string& path);
 
-}  // namespace zorvik
+// The most values one sample can hold: its byteLength is a 32-bit field.
+inline constexpr std::uint64_t kMaxSampleValues = 0xFFFFFFFFu / 2;
 
-namespace zorvik {
+// Throws Error when samples of these lengths, in values and bank order (the
+// first k of a bank being built), cannot share one bank file: a byteLength
+// or dataOffset would not fit in 32 bits.
+void checkBankLayout(std::span<const std::uint64_t> lengths);
 
 // The bytes of a bank file holding these 16 samples, stored one after the
-// other after the header, in order.
+// other after the header, in order. Throws Error when they do not fit the
+// format's 32-bit lengths and offsets.
 std::vector<std::uint8_t> sampleBankFileBytes(
     const TextField& name, const TextField& author,
     const std::array<std::vector<std::int16_t>, kBankSamples>& samples);

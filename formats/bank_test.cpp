@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "formats/bytes.hpp"
-#include "formats/load_error.hpp"
-#include "formats/test_fixtures.hpp"
+#include "formats/error.hpp"
+#include "testing/fixtures.hpp"
 
 namespace zorvik {
 namespace {
@@ -16,9 +16,9 @@ namespace {
 using fixtures::bankFile;
 using fixtures::countingSamples;
 
-constexpr std::size_t kDescriptor0 = 80;  // file offset of descriptor 0
-
-std::size_t descriptorField(int k, int field) { return kDescriptor0 + 16 * k + 4 * field; }
+std::size_t descriptorField(int k, int field) {
+  return descriptorOffset(k, static_cast<DescriptorField>(field));
+}
 
 std::string loadMessage(const std::vector<std::uint8_t>& bytes) {
   try {
@@ -57,7 +57,8 @@ TEST(LoadSampleBank, FailuresInOrderWithTheirMessages) {
       {"16 bits at 32000 Hz", with({{descriptorField(3, 2), 32000}}), rate},
       {"bits tested before rate",
        with({{descriptorField(15, 1), 24}, {descriptorField(15, 2), 44100}}), bits},
-      {"reserved bytes are anything", with({}, {{7 + 64, 0xAB}, {7 + 72, 0xCD}}), "loaded"},
+      {"reserved bytes are anything",
+       with({}, {{kBankReservedOffset, 0xAB}, {kBankReservedOffset + 8, 0xCD}}), "loaded"},
       {"header cut inside descriptor 7", {good.begin(), good.begin() + 195}, bits},
   };
   for (const auto& c : cases) EXPECT_EQ(loadMessage(c.bytes), c.message) << c.what;
@@ -76,14 +77,14 @@ TEST(LoadSampleBank, SamplesComeFromTheirDescriptors) {
   ASSERT_EQ(bank.samples.size(), 16u);
   EXPECT_EQ(textOf(bank.header.name), "Drums");
   EXPECT_EQ(textOf(bank.header.author), "Anon");
-  EXPECT_EQ(bank.samples[0].data, (std::vector<std::int16_t>{0, 1, 2, 3, 4}));
+  EXPECT_EQ(bank.samples[0].values(), (std::vector<std::int16_t>{0, 1, 2, 3, 4}));
   EXPECT_EQ(bank.samples[1].length, 0u);
-  EXPECT_EQ(bank.samples[2].data, (std::vector<std::int16_t>{200, 201, 202}));
-  EXPECT_EQ(bank.samples[3].data, bank.samples[0].data);
-  EXPECT_NE(bank.samples[3].data.data(), bank.samples[0].data.data());
-  EXPECT_EQ(bank.samples[4].data, (std::vector<std::int16_t>{0x767A, 0x696B}));  // "zvki"
-  EXPECT_EQ(bank.samples[15].data, (std::vector<std::int16_t>{1500, 1501, 1502, 1503, 1504}));
-  for (const auto& s : bank.samples) EXPECT_EQ(s.length, s.data.size());
+  EXPECT_EQ(bank.samples[2].values(), (std::vector<std::int16_t>{200, 201, 202}));
+  // The same block twice is stored once.
+  EXPECT_EQ(bank.samples[3].values(), bank.samples[0].values());
+  EXPECT_EQ(bank.samples[3].data.bytes(), bank.samples[0].data.bytes());
+  EXPECT_EQ(bank.samples[4].values(), (std::vector<std::int16_t>{0x767A, 0x696B}));  // "zvki"
+  EXPECT_EQ(bank.samples[15].values(), (std::vector<std::int16_t>{1500, 1501, 1502, 1503, 1504}));
   EXPECT_EQ(std::memcmp(&bank.header, bytes.data() + 7, sizeof bank.header), 0);
 }
 
@@ -99,7 +100,7 @@ TEST(LoadSampleBank, BlocksInReverseOrderLoadTheSame) {
   }
   auto a = readSampleBank(MemorySource(forward));
   auto b = readSampleBank(MemorySource(reverse));
-  for (int k = 0; k < 16; ++k) EXPECT_EQ(a.samples[k].data, b.samples[k].data) << k;
+  for (int k = 0; k < 16; ++k) EXPECT_EQ(a.samples[k].values(), b.samples[k].values()) << k;
 }
 
 TEST(LoadSampleBank, BadDescriptor15IsReportedAfterTheOthersAreRead) {
@@ -129,10 +130,67 @@ TEST(LoadSampleBank, BlockPastTheEndKeepsOnlyWhatTheFileHolds) {
 
   EXPECT_EQ(bank.samples[0].length, (400 - kBankDataStart) / 2);
   EXPECT_EQ(bank.samples[0].data[0], 0);
-  EXPECT_EQ(bank.samples[1].data, (std::vector<std::int16_t>{0x34}));
+  EXPECT_EQ(bank.samples[1].values(), (std::vector<std::int16_t>{0x34}));
   EXPECT_EQ(bank.samples[2].length, 0u);
   EXPECT_LT(elapsed, std::chrono::seconds(1));
   EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024);  // KiB
+}
+
+TEST(LoadSampleBank, OverlappingBlocksShareStorageWhateverTheirAlignment) {
+  // 16 descriptors over the same 1 MiB, at odd and even offsets: the bank
+  // holds that MiB once, not sixteen times.
+  std::vector<std::uint8_t> bytes = bankFile(countingSamples(0));
+  bytes.resize(kBankDataStart + (1 << 20), 0x11);
+  for (int k = 0; k < kBankSamples; ++k) {
+    writeLe32(bytes.data() + descriptorField(k, 0), (1 << 20) - 2 * k);
+    writeLe32(bytes.data() + descriptorField(k, 3), static_cast<std::uint32_t>(kBankDataStart + k));
+  }
+  SampleBank bank = readSampleBank(MemorySource(bytes));
+  EXPECT_LE(bank.storage.size(), bytes.size());
+  for (int k = 0; k < kBankSamples; ++k) {
+    EXPECT_EQ(bank.samples[k].length, (1u << 19) - static_cast<unsigned>(k)) << k;
+    EXPECT_EQ(bank.samples[k].data[0], 0x1111) << k;
+  }
+}
+
+TEST(LoadSampleBank, SampleLayoutLimitsOf32BitFields) {
+  // Sample 0 this long makes sample 1 start at 0xFFFFFFFE, the last even
+  // offset a descriptor holds.
+  const std::uint64_t fillsOffsets = (0xFFFFFFFEu - kBankDataStart) / 2;
+  struct Case {
+    const char* what;
+    std::vector<std::uint64_t> lengths;
+    const char* problem;  // part of the message, or nullptr when it fits
+  } cases[] = {
+      {"all empty", std::vector<std::uint64_t>(16, 0), nullptr},
+      {"one at the limit", {kMaxSampleValues}, nullptr},
+      {"one past the limit", {kMaxSampleValues + 1}, "sample 0 has 2147483648 values"},
+      {"next starts at the last offset", {fillsOffsets, 1}, nullptr},
+      {"one after it starts past 4 GiB", {fillsOffsets, 1, 0}, "sample 2 would start past"},
+  };
+  for (const auto& c : cases) {
+    std::string problem;
+    try {
+      checkBankLayout(c.lengths);
+    } catch (const Error& e) {
+      problem = e.what();
+    }
+    if (c.problem == nullptr) {
+      EXPECT_EQ(problem, "") << c.what;
+    } else {
+      EXPECT_NE(problem.find(c.problem), std::string::npos) << c.what << ": " << problem;
+    }
+  }
+}
+
+TEST(BankNames, ANameThatWouldLeaveItsFolderIsNotLookedUp) {
+  const std::pair<const char*, bool> cases[] = {
+      {"drums.zvi", true},     {"sub/drums.zvi", true}, {"a/b/c.zvi", true},
+      {"..drums.zvi", true},   {"x..zvi", true},        {"", true},
+      {"../drums.zvi", false}, {"..", false},           {"sub/../../x.zvi", false},
+      {"/etc/x.zvi", false},   {"sub/..", false},       {"a//../b", false},
+  };
+  for (auto [name, stays] : cases) EXPECT_EQ(staysInFolder(name), stays) << name;
 }
 
 class BankFolder : public ::testing::Test {
@@ -161,6 +219,18 @@ TEST_F(BankFolder, NamedBankWithDefaultAsFallback) {
   EXPECT_EQ(load(""), "Default");                                 // names the folder itself
   EXPECT_EQ(load("folder.zvi"), "Default");                       // a folder does not open
   EXPECT_EQ(load("broken.zvi"), "error: not a valid .zvi file");  // no fallback
+}
+
+TEST_F(BankFolder, NamesLeavingTheFolderFallBackToTheDefault) {
+  write("default.zvi", bankFile(countingSamples(1), "Default"));
+  std::filesystem::create_directory(dir / "sub");
+  write("sub/inner.zvi", bankFile(countingSamples(1), "Inner"));
+  write("outer.zvi", bankFile(countingSamples(1), "Outer"));
+  folder = (dir / "sub").string() + "/";
+  write("sub/default.zvi", bankFile(countingSamples(1), "Default"));
+  EXPECT_EQ(load("inner.zvi"), "Inner");
+  EXPECT_EQ(load("../outer.zvi"), "Default");
+  EXPECT_EQ(load((dir / "outer.zvi").string()), "Default");
 }
 
 TEST_F(BankFolder, NeitherBankOpens) {

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "formats/bytes.hpp"
-#include "formats/load_error.hpp"
+#include "formats/error.hpp"
 
 namespace zorvik {
 

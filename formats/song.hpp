@@ -8,24 +8,11 @@
 #include <span>
 #include <string>
 
+#include "formats/cell.hpp"
 #include "formats/source.hpp"
 #include "formats/text_field.hpp"
 
 namespace zorvik {
-
-inline constexpr int kSteps = 96;
-inline constexpr int kChannels = 3;
-
-struct SongCell {
-  std::uint8_t pitch;
-  std::uint8_t instrument;
-
-  // (255, 223) is the stored marker of a channel that starts no note.
-  bool isEmptyMarker() const { return pitch == 255 && instrument == 223; }
-  friend bool operator==(const SongCell&, const SongCell&) = default;
-};
-
-inline constexpr SongCell kNoNote{255, 223};
 
 using StepCells = std::array<SongCell, kChannels>;
 

@@ -5,8 +5,8 @@
 
 #include <cstring>
 
-#include "formats/load_error.hpp"
-#include "formats/test_fixtures.hpp"
+#include "formats/error.hpp"
+#include "testing/fixtures.hpp"
 
 namespace zorvik {
 namespace {

@@ -8,8 +8,7 @@
 namespace zorvik {
 
 SongTextError::SongTextError(int line, int column, const std::string& message)
-    : std::runtime_error("line " + std::to_string(line) + ", column " + std::to_string(column) +
-                         ": " + message),
+    : Error("line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + message),
       line_(line),
       column_(column) {}
 

@@ -14,15 +14,15 @@
 // decimal for any two bytes. '#' starts a comment. Exactly 96 step lines.
 #pragma once
 
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
+#include "formats/error.hpp"
 #include "formats/song.hpp"
 
 namespace zorvik {
 
-class SongTextError : public std::runtime_error {
+class SongTextError : public Error {
  public:
   SongTextError(int line, int column, const std::string& message);
   int line() const { return line_; }

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <random>
 
-#include "formats/test_fixtures.hpp"
+#include "testing/fixtures.hpp"
 
 namespace zorvik {
 namespace {

@@ -9,9 +9,9 @@
 #include <filesystem>
 
 #include "formats/bank.hpp"
-#include "formats/load_error.hpp"
+#include "formats/error.hpp"
 #include "formats/song.hpp"
-#include "formats/test_fixtures.hpp"
+#include "testing/fixtures.hpp"
 
 namespace zorvik {
 namespace {

@@ -20,12 +20,8 @@
 #include "formats/bank.hpp"
 #include "formats/bytes.hpp"
 #include "formats/song.hpp"
-#include "formats/test_fixtures.hpp"
-
-#if __has_include("formats/song_text.hpp")
 #include "formats/song_text.hpp"
-#define ZORVIK_HAVE_SONG_TEXT 1
-#endif
+#include "testing/fixtures.hpp"
 
 namespace fs = std::filesystem;
 using namespace zorvik;
@@ -56,8 +52,8 @@ void seedText(const char* target, const std::string& text) {
 // A bank's reserved header bytes steer the pipeline target (see
 // pipeline_fuzz.cpp): tempo override, start step, lead, length, blocks.
 Bytes steered(Bytes bank, std::array<std::uint8_t, 9> reserved) {
-  if (bank.size() >= kBankHeadSize + 73) {
-    std::copy(reserved.begin(), reserved.end(), bank.begin() + kBankHeadSize + 64);
+  if (bank.size() >= kBankReservedOffset + reserved.size()) {
+    std::copy(reserved.begin(), reserved.end(), bank.begin() + kBankReservedOffset);
   }
   return bank;
 }
@@ -69,9 +65,9 @@ Bytes concat(std::span<const std::uint8_t> song, std::span<const std::uint8_t> b
   return out;
 }
 
-// Descriptor k's field f (0 length, 1 bits, 2 rate, 3 offset) in a bank file.
-void setDescriptorField(Bytes& bank, int k, int f, std::uint32_t value) {
-  writeLe32(bank.data() + kBankHeadSize + 73 + 16 * k + 4 * f, value);
+// Descriptor k's field in a bank file.
+void setDescriptorField(Bytes& bank, int k, DescriptorField field, std::uint32_t value) {
+  writeLe32(bank.data() + descriptorOffset(k, field), value);
 }
 
 Bytes readAll(const fs::path& path) { return fixtures::readFile(path); }
@@ -124,17 +120,19 @@ int main(int argc, char** argv) {
     }
     Bytes b = fixtures::bankFile(mixed, "Mixed");
     banks.push_back(b);
-    setDescriptorField(b, 1, 0, 7);                                           // odd length
-    setDescriptorField(b, 2, 3, static_cast<std::uint32_t>(kBankDataStart));  // shared block
-    setDescriptorField(b, 3, 0, 0xFFFFFFFE);                                  // runs past the end
-    setDescriptorField(b, 4, 3, static_cast<std::uint32_t>(b.size() - 1));    // half a value left
-    setDescriptorField(b, 5, 3, 0xFFFFFFF0);                                  // wholly past the end
+    setDescriptorField(b, 1, DescriptorField::ByteLength, 7);  // odd length
+    setDescriptorField(b, 2, DescriptorField::DataOffset,
+                       static_cast<std::uint32_t>(kBankDataStart));     // shared block
+    setDescriptorField(b, 3, DescriptorField::ByteLength, 0xFFFFFFFE);  // runs past the end
+    setDescriptorField(b, 4, DescriptorField::DataOffset,
+                       static_cast<std::uint32_t>(b.size() - 1));       // half a value left
+    setDescriptorField(b, 5, DescriptorField::DataOffset, 0xFFFFFFF0);  // wholly past the end
     banks.push_back(b);
     Bytes bits = b;
-    setDescriptorField(bits, 9, 1, 8);
+    setDescriptorField(bits, 9, DescriptorField::BitsPerSample, 8);
     seed("bank_loader_fuzz", bits);
     Bytes rate = b;
-    setDescriptorField(rate, 15, 2, 44100);
+    setDescriptorField(rate, 15, DescriptorField::SampleRate, 44100);
     seed("bank_loader_fuzz", rate);
   }
   for (const Bytes& b : banks) seed("bank_loader_fuzz", b);
@@ -156,9 +154,7 @@ int main(int argc, char** argv) {
 
   seed("pipeline_fuzz", concat(fixtures::songFileV1(v1), banks[3]));
 
-#ifdef ZORVIK_HAVE_SONG_TEXT
   for (const Song& song : songs) seedText("song_text_fuzz", decompileSong(song));
-#endif
 
   // Files from a build and the source tree, by kind.
   for (int i = 2; i < argc; ++i) {

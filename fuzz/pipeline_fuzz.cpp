@@ -19,10 +19,13 @@
 #include <vector>
 
 #include "display/roll.hpp"
+#include "display/safe_text.hpp"
 #include "display/screen.hpp"
-#include "engine/player.hpp"
+#include "engine/block_mixer.hpp"
+#include "engine/mixer.hpp"
+#include "engine/sequencer.hpp"
 #include "formats/bank.hpp"
-#include "formats/load_error.hpp"
+#include "formats/error.hpp"
 #include "formats/song.hpp"
 #include "fuzz/fuzz_check.hpp"
 
@@ -32,51 +35,67 @@ namespace {
 
 constexpr std::size_t kSongPart = kSongV2FileSize;  // 680
 
-// The bytes of a file's text as the screen shows them in a mode.
-std::string shown(std::string_view bytes, FileText mode) {
-  std::string out(bytes);
-  if (mode == FileText::Printable) {
-    for (char& c : out) {
-      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-    }
-  }
-  return out;
-}
-
 // The screen at a step, in both modes: 21 lines, each ended by a newline.
-// The song's and bank's texts and the roll's note letters are bytes from
-// the files (a note letter is its instrument byte plus 97, whatever that
-// makes), shown as they are in Exact mode, where a line may then hold any
-// byte, a newline included; so the layout is checked by position. In
-// Printable mode no control byte but the 21 newlines gets out.
+// In Exact mode the song's and bank's texts and the roll's note letters are
+// the files' bytes (a note letter is its instrument byte plus 97, whatever
+// that makes), so a line may hold any byte, a newline included, and the
+// layout is checked by position. In Terminal mode the frame is drawn in
+// place: with its own three sequences taken out, it is the same layout with
+// the files' bytes made safe, and no control byte but the 21 newlines gets
+// out.
 void checkScreen(const Song& song, const SampleBankHeader& bank, const RollPages& pages,
                  std::int32_t step) {
-  for (FileText mode : {FileText::Exact, FileText::Printable}) {
+  for (ScreenMode mode : {ScreenMode::Exact, ScreenMode::Terminal}) {
     std::ostringstream out;
-    redrawScreen(out, "", song, bank, pages, step, mode);
-    const std::string text = out.str();
+    redrawScreen(out, mode, song, bank, pages, step);
+    std::string text = out.str();
+    const bool terminal = mode == ScreenMode::Terminal;
+    const TextStyle line = terminal ? TextStyle::Line : TextStyle::Exact;
+    const TextStyle columns = terminal ? TextStyle::Columns : TextStyle::Exact;
+    if (terminal) {
+      FUZZ_CHECK(text.starts_with("\x1b[H") && text.ends_with("\x1b[J"));
+      text = text.substr(3, text.size() - 6);
+      std::string plain;
+      for (std::size_t at = 0; at < text.size();) {
+        if (text.compare(at, 4, "\x1b[K\n") == 0) {
+          plain += '\n';
+          at += 4;
+        } else {
+          plain += text[at++];
+        }
+      }
+      text = plain;
+    }
 
     std::string expected = "Zorvik Player v1.0\n\n";
-    expected += "Title:      " + shown(textOf(song.title), mode) + "\n";
-    expected += "Author:     " + shown(textOf(song.author), mode) + "\n";
-    expected += "Samplebank: " + shown(textOf(bank.name), mode) + " by " +
-                shown(textOf(bank.author), mode) + "\n\n";
+    expected += "Title:      " + showText(textOf(song.title), line) + "\n";
+    expected += "Author:     " + showText(textOf(song.author), line) + "\n";
+    expected += "Samplebank: " + showText(textOf(bank.name), line) + " by " +
+                showText(textOf(bank.author), line) + "\n\n";
     expected += std::string(static_cast<std::size_t>(rollColumn(step)), ' ') + "@\n";
     const RollPage& page = pages[step < kStepsPerPage ? 0 : 1];
-    for (const std::string& line : page) {
-      FUZZ_CHECK(line.size() == static_cast<std::size_t>(kRollWidth));
-      expected += shown(line, mode) + "\n";
+    for (const std::string& roll : page) {
+      FUZZ_CHECK(roll.size() == static_cast<std::size_t>(kRollWidth));
+      std::string shown = showText(roll, columns);
+      FUZZ_CHECK(shown.size() == roll.size());
+      expected += shown + "\n";
     }
     expected += "press any key to exit\n";
     FUZZ_CHECK(text == expected);
 
-    if (mode == FileText::Printable) {
+    if (terminal) {
       std::size_t newlines = 0;
-      for (char c : text) {
+      for (std::size_t i = 0; i < text.size(); ++i) {
+        auto c = static_cast<unsigned char>(text[i]);
         if (c == '\n') {
           ++newlines;
         } else {
-          FUZZ_CHECK(static_cast<unsigned char>(c) >= 0x20 && c != 0x7f);
+          FUZZ_CHECK(c >= 0x20 && c != 0x7f);
+          // A C1 control arrives neither raw nor encoded as UTF-8 (C2 80-9F).
+          if (c >= 0x80 && c < 0xa0) {
+            FUZZ_CHECK(i > 0 && static_cast<unsigned char>(text[i - 1]) >= 0xc0 &&
+                       static_cast<unsigned char>(text[i - 1]) != 0xc2);
+          }
         }
       }
       FUZZ_CHECK(newlines == 21);

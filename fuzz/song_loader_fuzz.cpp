@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "formats/load_error.hpp"
+#include "formats/error.hpp"
 #include "formats/song.hpp"
 #include "fuzz/fuzz_check.hpp"
 

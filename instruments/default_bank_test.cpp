@@ -10,12 +10,12 @@
 #include <cstdlib>
 
 #include "formats/bank.hpp"
-#include "formats/test_fixtures.hpp"
+#include "testing/fixtures.hpp"
 
 namespace zorvik {
 namespace {
 
-constexpr double kRate = 32004.0;
+constexpr double kRate = kSampleRate;
 
 const SampleBank& builtBank() {
   static const SampleBank bank = loadSampleBankFile(ZORVIK_DEFAULT_BANK);
@@ -32,7 +32,7 @@ TEST(DefaultBank, SixteenSamplesWithinTheFormatAndLevel) {
     SampleDescriptor d = bank.header.descriptor(k);
     EXPECT_EQ(d.bitsPerSample, 16u);
     EXPECT_EQ(d.sampleRate, 32004u);
-    const auto& v = bank.samples[k].data;
+    const std::vector<std::int16_t> v = bank.samples[k].values();
     ASSERT_GT(v.size(), 1000u);
     EXPECT_EQ(d.byteLength, 2 * v.size());
     double seconds = static_cast<double>(v.size()) / kRate;
@@ -115,7 +115,7 @@ TEST(DefaultBank, MelodicSamplesAreRecordedAtB) {
       {15, "brass, after its scoop", B3, 0.1},
   };
   for (const auto& c : cases) {
-    const auto& v = builtBank().samples[c.sample].data;
+    const std::vector<std::int16_t> v = builtBank().samples[c.sample].values();
     double hz = fundamental(v, static_cast<std::size_t>(c.from * kRate));
     double off = 1200.0 * std::log2(hz / c.hz);
     if (c.anyOctave) off = std::remainder(off, 1200.0);

@@ -10,11 +10,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "formats/bank.hpp"
+
 namespace zorvik::synth {
 
 using Signal = std::vector<double>;
 
-inline constexpr double kRate = 32004.0;
+inline constexpr double kRate = kSampleRate;  // of every bank sample
 inline constexpr double kPi = 3.14159265358979323846;
 
 // The pitches melodic samples are recorded at: the B a semitone below the C

@@ -2,122 +2,250 @@
 
 #include <fcntl.h>
 #include <sndfile.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
+#include <cerrno>
 #include <cstring>
+
+#include "formats/bytes.hpp"
+#include "formats/error.hpp"
 
 namespace zorvik::tool {
 
-std::optional<int> outputFormatFor(const std::string& path) {
-  if (path == "-") return SF_FORMAT_WAV;
+namespace {
+
+const OutputFormat kWav{"WAV", SF_FORMAT_WAV | SF_FORMAT_PCM_16, false, {}, 0};
+const OutputFormat kFlac{"FLAC", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, false, {}, 0};
+const OutputFormat kRf64{"RF64", SF_FORMAT_RF64 | SF_FORMAT_PCM_16, false, {}, 0};
+const OutputFormat kAiff{"AIFF", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, false, {}, 0};
+const OutputFormat kVorbis{"Ogg Vorbis", SF_FORMAT_OGG | SF_FORMAT_VORBIS, true, {}, 0};
+const OutputFormat kOpus{
+    "Ogg Opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, true, {8000, 12000, 16000, 24000, 48000}, 48000};
+const OutputFormat kMp3{"MP3",
+                        SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III,
+                        true,
+                        {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000},
+                        44100};
+
+struct Extension {
+  const char* extension;
+  const OutputFormat* format;
+};
+const Extension kExtensions[] = {{"wav", &kWav},    {"rf64", &kRf64}, {"flac", &kFlac},
+                                 {"aif", &kAiff},   {"aiff", &kAiff}, {"ogg", &kVorbis},
+                                 {"oga", &kVorbis}, {"opus", &kOpus}, {"mp3", &kMp3}};
+
+// What a WAV or AIFF file's 32-bit sizes can count, less room for the header.
+constexpr std::uint64_t kMax32BitData = 0xFFFFFFFFu - 4096;
+
+}  // namespace
+
+const OutputFormat* outputFormatFor(const std::string& path) {
+  if (path == "-") return &kWav;
   auto dot = path.rfind('.');
-  if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return std::nullopt;
+  if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return nullptr;
   std::string ext = path.substr(dot + 1);
   std::transform(ext.begin(), ext.end(), ext.begin(),
                  [](unsigned char c) { return std::tolower(c); });
-  if (ext == "wav") return SF_FORMAT_WAV;
-  if (ext == "flac") return SF_FORMAT_FLAC;
-  if (ext == "aif" || ext == "aiff") return SF_FORMAT_AIFF;
-  return std::nullopt;
+  for (const Extension& e : kExtensions) {
+    if (ext == e.extension) return e.format;
+  }
+  return nullptr;
 }
 
-// libsndfile's virtual I/O over a growing buffer, so that formats whose
-// header is patched at the end can still go to a pipe.
-struct MemoryIo {
-  static AudioWriter& self(void* user) { return *static_cast<AudioWriter*>(user); }
-  static sf_count_t length(void* user) {
-    return static_cast<sf_count_t>(self(user).memory_.size());
-  }
+std::string knownExtensions() {
+  std::string out;
+  for (const Extension& e : kExtensions)
+    out += (out.empty() ? "." : ", .") + std::string(e.extension);
+  return out;
+}
+
+bool canWrite(const OutputFormat& format, int rate) {
+  SF_INFO info{};
+  info.samplerate = rate;
+  info.channels = 1;
+  info.format = format.format;
+  return sf_format_check(&info) != 0;
+}
+
+// libsndfile's virtual I/O for an output that cannot seek, where it will
+// not write WAV itself. It writes a WAV header at the start, and rewrites it
+// with the lengths when the file is closed. Here the first header is held
+// back, given the lengths the finished file will have, and sent; the samples
+// follow as they come. libsndfile's own rewrite at the end must then give
+// the very bytes that were sent, which is checked.
+struct AudioWriter::Stream {
+  int fd;
+  std::vector<std::uint8_t> head;  // the header, until sent
+  bool sending = false;
+  sf_count_t position = 0;
+  sf_count_t length = 0;
+  std::vector<std::uint8_t> rewritten;  // the header as libsndfile last wrote it
+  bool writtenPastHeader = false;       // a rewrite of sent samples: cannot be
+  int error = 0;                        // errno of a failed write
+
+  bool headerChanged() const { return writtenPastHeader || rewritten != head; }
+
+  static Stream& of(void* user) { return *static_cast<Stream*>(user); }
+  static sf_count_t getLength(void* user) { return of(user).length; }
   static sf_count_t seek(sf_count_t offset, int whence, void* user) {
-    auto& w = self(user);
-    sf_count_t base = whence == SEEK_CUR   ? w.memoryPosition_
-                      : whence == SEEK_END ? static_cast<sf_count_t>(w.memory_.size())
-                                           : 0;
-    w.memoryPosition_ = std::max<sf_count_t>(0, base + offset);
-    return w.memoryPosition_;
+    Stream& s = of(user);
+    sf_count_t base = whence == SEEK_CUR ? s.position : whence == SEEK_END ? s.length : 0;
+    s.position = std::max<sf_count_t>(0, base + offset);
+    return s.position;
   }
   static sf_count_t read(void* ptr, sf_count_t count, void* user) {
-    auto& w = self(user);
-    sf_count_t available = static_cast<sf_count_t>(w.memory_.size()) - w.memoryPosition_;
-    sf_count_t n = std::clamp<sf_count_t>(count, 0, std::max<sf_count_t>(available, 0));
-    if (n > 0) std::memcpy(ptr, w.memory_.data() + w.memoryPosition_, static_cast<std::size_t>(n));
-    w.memoryPosition_ += n;
+    Stream& s = of(user);
+    auto size = static_cast<sf_count_t>(s.head.size());
+    sf_count_t n = std::clamp<sf_count_t>(size - s.position, 0, count);
+    if (n > 0) std::memcpy(ptr, s.head.data() + s.position, static_cast<std::size_t>(n));
+    s.position += n;
     return n;
   }
   static sf_count_t write(const void* ptr, sf_count_t count, void* user) {
-    auto& w = self(user);
-    auto end = static_cast<std::size_t>(w.memoryPosition_ + count);
-    if (end > w.memory_.size()) w.memory_.resize(end);
-    std::memcpy(w.memory_.data() + w.memoryPosition_, ptr, static_cast<std::size_t>(count));
-    w.memoryPosition_ += count;
+    Stream& s = of(user);
+    const auto* bytes = static_cast<const std::uint8_t*>(ptr);
+    if (!s.sending) {
+      auto end = static_cast<std::size_t>(s.position + count);
+      if (end > s.head.size()) s.head.resize(end);
+      std::memcpy(s.head.data() + s.position, bytes, static_cast<std::size_t>(count));
+      s.length = std::max<sf_count_t>(s.length, static_cast<sf_count_t>(end));
+    } else if (s.position == s.length) {
+      if (!writeAll(s.fd, {bytes, static_cast<std::size_t>(count)})) {
+        s.error = errno;
+        return 0;
+      }
+      s.length += count;
+    } else if (s.position + count <= static_cast<sf_count_t>(s.head.size())) {
+      // Bytes already sent: kept, to compare with what was sent at the end.
+      std::memcpy(s.rewritten.data() + s.position, bytes, static_cast<std::size_t>(count));
+    } else {
+      s.writtenPastHeader = true;
+    }
+    s.position += count;
     return count;
   }
-  static sf_count_t tell(void* user) { return self(user).memoryPosition_; }
+  static sf_count_t tell(void* user) { return of(user).position; }
+
+  // Puts the finished file's lengths into the held-back header: the RIFF
+  // size and the data chunk's (WAV), or the ds64 chunk's (RF64).
+  void setLengths(std::uint64_t dataBytes, std::uint64_t frames) {
+    const std::uint64_t total = head.size() + dataBytes;
+    const bool rf64 = head.size() >= 12 && std::memcmp(head.data(), "RF64", 4) == 0;
+    if (!rf64 && head.size() >= 8)
+      writeLe32(head.data() + 4, static_cast<std::uint32_t>(total - 8));
+    for (std::size_t at = 12; at + 8 <= head.size();) {
+      std::uint32_t size = readLe32(head.data() + at + 4);
+      if (std::memcmp(head.data() + at, "ds64", 4) == 0 && at + 8 + 24 <= head.size()) {
+        writeLe64(head.data() + at + 8, total - 8);
+        writeLe64(head.data() + at + 16, dataBytes);
+        writeLe64(head.data() + at + 24, frames);
+      }
+      if (std::memcmp(head.data() + at, "data", 4) == 0) {
+        if (!rf64) writeLe32(head.data() + at + 4, static_cast<std::uint32_t>(dataBytes));
+        break;
+      }
+      at += 8 + size + (size & 1);
+    }
+  }
+
+ private:
+  static void writeLe64(std::uint8_t* p, std::uint64_t v) {
+    writeLe32(p, static_cast<std::uint32_t>(v));
+    writeLe32(p + 4, static_cast<std::uint32_t>(v >> 32));
+  }
 };
 
 namespace {
 
-SF_VIRTUAL_IO memoryIo = {MemoryIo::length, MemoryIo::seek, MemoryIo::read, MemoryIo::write,
-                          MemoryIo::tell};
+SF_VIRTUAL_IO streamIo = {AudioWriter::Stream::getLength, AudioWriter::Stream::seek,
+                          AudioWriter::Stream::read, AudioWriter::Stream::write,
+                          AudioWriter::Stream::tell};
 
 }  // namespace
 
-AudioWriter::AudioWriter(const std::string& path, int format, int sampleRate, int channels)
-    : path_(path), toStdout_(path == "-") {
+AudioWriter::AudioWriter(OutputFile& out, const OutputFormat& format, int rate,
+                         std::uint64_t frames)
+    : out_(out) {
+  const std::uint64_t dataBytes = 2 * frames;
+  int major = format.format & SF_FORMAT_TYPEMASK;
+  int encoding = format.format & SF_FORMAT_SUBMASK;
+  if (major == SF_FORMAT_AIFF && dataBytes > kMax32BitData) {
+    throw Error("cannot write " + out.name() +
+                ": an AIFF file holds at most 4 GiB of samples (about 18 hours at 32004 Hz); "
+                "write .flac or .wav instead");
+  }
+  if (major == SF_FORMAT_WAV && dataBytes > kMax32BitData) major = SF_FORMAT_RF64;
+  const bool streamed = !out.seekable();
+  if (streamed && major != SF_FORMAT_WAV && major != SF_FORMAT_RF64) {
+    throw Error("cannot write " + std::string(format.name) + " to " + out.name() +
+                ", which is not a regular file: write WAV there, or name a file");
+  }
+
   SF_INFO info{};
-  info.samplerate = sampleRate;
-  info.channels = channels;
-  info.format = format | SF_FORMAT_PCM_16;
-  if (toStdout_) {
-    file_ = sf_open_virtual(&memoryIo, SFM_RDWR, &info, this);
+  info.samplerate = rate;
+  info.channels = 1;
+  info.format = major | encoding;
+  if (streamed) {
+    stream_ = std::make_unique<Stream>();
+    stream_->fd = out.fd();
+    file_ = sf_open_virtual(&streamIo, SFM_WRITE, &info, stream_.get());
   } else {
-    pending_ = std::make_unique<PendingFile>(path);
-    if (!pending_->error().empty()) throw AudioError(pending_->error());
-    file_ = sf_open_fd(pending_->fd(), SFM_WRITE, &info, 0);
+    file_ = sf_open_fd(out.fd(), SFM_WRITE, &info, SF_FALSE);
   }
   if (file_ == nullptr) {
-    std::string reason = sf_strerror(nullptr);
-    closeFile();
-    throw AudioError("cannot write " + path + ": " + reason);
+    throw Error("cannot write " + out.name() + ": " + sf_strerror(nullptr));
+  }
+  if (streamed) {
+    stream_->setLengths(dataBytes, frames);
+    if (!writeAll(out.fd(), stream_->head)) out.fail();
+    stream_->sending = true;
+    stream_->rewritten = stream_->head;
+    stream_->length = static_cast<sf_count_t>(stream_->head.size());
+    stream_->position = stream_->length;
   }
 }
 
-AudioWriter::~AudioWriter() { closeFile(); }
-
-void AudioWriter::closeFile() {
+AudioWriter::~AudioWriter() {
   if (file_ != nullptr) sf_close(file_);
-  file_ = nullptr;
-  pending_.reset();  // removes an uncommitted file
 }
 
-void AudioWriter::write(std::span<const std::int16_t> frames) {
-  if (sf_write_short(file_, frames.data(), static_cast<sf_count_t>(frames.size())) !=
-      static_cast<sf_count_t>(frames.size())) {
-    throw AudioError("cannot write " + path_ + ": " + sf_strerror(file_));
+void AudioWriter::write(std::span<const std::int16_t> samples) {
+  auto n = static_cast<sf_count_t>(samples.size());
+  if (sf_write_short(file_, samples.data(), n) != n) {
+    if (stream_ && stream_->error != 0) {
+      errno = stream_->error;
+      out_.fail();
+    }
+    throw Error("cannot write " + out_.name() + ": " + sf_strerror(file_));
   }
 }
 
-void AudioWriter::commit() {
+void AudioWriter::finish() {
   int status = sf_close(file_);
   file_ = nullptr;
-  if (status != 0) throw AudioError("cannot write " + path_ + ": " + sf_error_number(status));
-  if (toStdout_) {
-    if (!writeAll(STDOUT_FILENO, memory_)) {
-      throw AudioError(std::string("cannot write to standard output: ") + std::strerror(errno));
-    }
-    return;
+  if (stream_ && stream_->error != 0) {
+    errno = stream_->error;
+    out_.fail();
   }
-  if (std::string error = pending_->commit(); !error.empty()) throw AudioError(error);
+  if (status != 0) throw Error("cannot write " + out_.name() + ": " + sf_error_number(status));
+  if (stream_ && stream_->headerChanged()) {
+    throw Error("cannot write " + out_.name() +
+                ": the header sent first no longer matches the samples written");
+  }
 }
 
 MonoAudio readMonoAudio(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw Error("cannot open " + path + ": " + std::strerror(errno));
   SF_INFO info{};
-  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-  if (file == nullptr) throw AudioError("cannot read " + path + ": " + sf_strerror(nullptr));
+  SNDFILE* file = sf_open_fd(fd, SFM_READ, &info, SF_TRUE);
+  if (file == nullptr) {
+    ::close(fd);
+    throw Error("cannot read " + path + ": " + sf_strerror(nullptr));
+  }
   // libsndfile scales integer formats to +-1 by dividing by a power of two
   // (32768 for 16 bits), so multiplying by 32768 gives 16-bit values back
   // exactly; float formats come as they are stored.
@@ -141,7 +269,7 @@ MonoAudio readMonoAudio(const std::string& path) {
   int error = sf_error(file);
   sf_close(file);
   if (error != SF_ERR_NO_ERROR) {
-    throw AudioError("cannot read " + path + ": " + sf_error_number(error));
+    throw Error("cannot read " + path + ": " + sf_error_number(error));
   }
   return audio;
 }

@@ -1,14 +1,12 @@
-// Audio files through libsndfile: writing 16-bit PCM safely (to a temporary
-// name, renamed only when complete; "-" for standard output) and reading
-// any format libsndfile knows.
+// Audio files through libsndfile: the formats render writes, a writer that
+// streams into an OutputFile, and reading any file libsndfile knows.
 #pragma once
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <span>
-#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tools/output_file.hpp"
@@ -17,38 +15,48 @@ struct sf_private_tag;
 
 namespace zorvik::tool {
 
-class AudioError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
+struct OutputFormat {
+  std::string_view name;   // "WAV"
+  int format;              // libsndfile's major format and encoding
+  bool lossy;              // the samples read back are not the ones written
+  std::vector<int> rates;  // the sample rates it holds; empty for any
+  int standardRate;        // the rate to convert to when it cannot hold the song's
 };
 
-// The libsndfile major format for an output path, chosen by its extension:
-// .wav, .flac, .aif/.aiff (any case); "-" writes WAV. Empty when unknown.
-std::optional<int> outputFormatFor(const std::string& path);
+// The format for an output path, by its extension (.wav, .flac, .aif,
+// .aiff, .ogg, .opus, .mp3, in any case); "-" is WAV. Null when unknown.
+const OutputFormat* outputFormatFor(const std::string& path);
 
+// The extensions outputFormatFor knows, for messages: ".wav, .flac, ...".
+std::string knownExtensions();
+
+// Whether this libsndfile writes the format at that rate (Debian's builds
+// write them all, others may lack Opus or MP3).
+bool canWrite(const OutputFormat& format, int rate);
+
+// Writes 16-bit mono samples into an output, as a file of `format` holding
+// exactly `frames` samples at `rate`. A WAV file whose data passes 4 GiB is
+// written as RF64; AIFF, which cannot hold that much, is refused. A stream
+// (standard output, a FIFO) gets the header first, with the final lengths,
+// then the samples as they come: only WAV and RF64 can go to a stream.
 class AudioWriter {
  public:
-  // Opens a 16-bit PCM writer of `format` (from outputFormatFor). Throws
-  // AudioError with a one-line reason.
-  AudioWriter(const std::string& path, int format, int sampleRate, int channels);
-  ~AudioWriter();  // an uncommitted file is removed
+  // Throws Error with a one-line reason.
+  AudioWriter(OutputFile& out, const OutputFormat& format, int rate, std::uint64_t frames);
+  ~AudioWriter();
   AudioWriter(const AudioWriter&) = delete;
   AudioWriter& operator=(const AudioWriter&) = delete;
 
-  void write(std::span<const std::int16_t> frames);
-  // Finishes the file and gives it its name (or sends it to standard output).
-  void commit();
+  void write(std::span<const std::int16_t> samples);
+  // Completes the file; the caller then commits the OutputFile.
+  void finish();
+
+  struct Stream;  // the virtual I/O of a stream output
 
  private:
-  void closeFile();
-
-  std::string path_;
-  std::unique_ptr<PendingFile> pending_;  // none for standard output
+  OutputFile& out_;
+  std::unique_ptr<Stream> stream_;
   sf_private_tag* file_ = nullptr;
-  bool toStdout_ = false;
-  std::vector<std::uint8_t> memory_;  // the whole file, for standard output
-  std::int64_t memoryPosition_ = 0;
-  friend struct MemoryIo;
 };
 
 // A whole audio file mixed down to one channel.
@@ -59,8 +67,8 @@ struct MonoAudio {
   int sampleRate = 0;
 };
 
-// Reads any file libsndfile knows (WAV, FLAC, OGG, AIFF ...). Throws
-// AudioError with a one-line reason.
+// Reads any file libsndfile knows (WAV, FLAC, OGG, AIFF ...). Throws Error
+// "cannot open NAME: reason" or "cannot read NAME: reason".
 MonoAudio readMonoAudio(const std::string& path);
 
 }  // namespace zorvik::tool

@@ -12,7 +12,8 @@
 
 #include "formats/bank.hpp"
 #include "formats/bytes.hpp"
-#include "formats/test_fixtures.hpp"
+#include "testing/fixtures.hpp"
+#include "testing/run.hpp"
 
 namespace zorvik {
 namespace {
@@ -144,7 +145,7 @@ TEST(BankBuild, MakesMono32004HzSamplesFromAnyFile) {
   EXPECT_EQ(textOf(bank.header.author), "A. Tester");
   for (int k = 0; k < kBankSamples; ++k) {
     SCOPED_TRACE(std::to_string(k) + ": " + what[k]);
-    const auto& got = bank.samples[k].data;
+    const std::vector<std::int16_t> got = bank.samples[k].values();
     const Expected& e = expected[k];
     if (!e.exact.empty()) {
       EXPECT_EQ(got, e.exact);
@@ -226,7 +227,7 @@ TEST(BankBuild, ClipsAndCountsValuesBeyond16Bits) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "zorvik: warning: " + loud.string() + ": 3 values clipped to 16 bits\n");
   SampleBank bank = loadSampleBankFile(out.string());
-  EXPECT_EQ(bank.samples[4].data,
+  EXPECT_EQ(bank.samples[4].values(),
             (std::vector<std::int16_t>{32767, -32768, 32735, 32767, -32768, 8192}));
   EXPECT_EQ(bank.samples[5].data[0], 500);
 }
@@ -243,22 +244,22 @@ TEST(BankCommand, BadCommandLinesAreUsageErrors) {
     int status;
     const char* message;  // part of standard error
   } cases[] = {
-      {"bank", 2, "Usage: zorvik bank build"},
+      {"bank", 2, "zorvik bank: expected build, list or extract"},
       {"bank mix", 2, "unknown subcommand 'mix'"},
       {"bank build " + out + " --name " + name32 + " --author a" + files, 2,
        "--name is 32 bytes long"},
       {"bank build " + out + " --name a --author " + name32 + files, 2,
        "--author is 32 bytes long"},
-      {"bank build " + out + " --name a --author b" + fifteen, 2, "got 15 files"},
+      {"bank build " + out + " --name a --author b" + fifteen, 2, "(17 operands), got 16"},
       {"bank build " + out + " --name a --author b" + files + arguments({paths[0]}), 2,
-       "got 17 files"},
+       "(17 operands), got 18"},
       {"bank build " + out + " --author b" + files, 2, "give the bank's --name and --author"},
       {"bank build " + out + " --name a" + files, 2, "give the bank's --name and --author"},
       {"bank build " + out + files + " --name", 2, "--name needs a value"},
       {"bank build " + out + " --name a --author b --rate 8000" + files, 2,
        "unknown option '--rate'"},
-      {"bank list", 2, "expected one FILE.zvi"},
-      {"bank extract x.zvi", 2, "expected FILE.zvi and DIR"},
+      {"bank list", 2, "expected BANK (1 operand), got 0"},
+      {"bank extract x.zvi", 2, "expected BANK DIR (2 operands), got 1"},
       {"bank build " + out + " --name " + name31 + " --author " + name31 + files, 0, ""},
   };
   for (const auto& c : cases) {
@@ -285,7 +286,7 @@ TEST(BankCommand, BadInputFailsWithOneLineAndLeavesNoFile) {
   fixtures::writeFile(dir / "junk.wav", std::vector<std::uint8_t>{'j', 'u', 'n', 'k'});
   files[15] = (dir / "junk.wav").string();
   auto badBank = fixtures::bankFile(fixtures::countingSamples(4));
-  writeLe32(badBank.data() + 80 + 16 * 2 + 4, 8);  // descriptor 2 (from byte 80): 8 bits
+  writeLe32(badBank.data() + descriptorOffset(2, DescriptorField::BitsPerSample), 8);
   fixtures::writeFile(dir / "eight.zvi", badBank);
   const std::string missing = (dir / "missing.zvi").string();
   const std::string eight = (dir / "eight.zvi").string();
@@ -296,7 +297,8 @@ TEST(BankCommand, BadInputFailsWithOneLineAndLeavesNoFile) {
       {"bank build " + shellQuote((dir / "out.zvi").string()) + " --name a --author b" +
            arguments(files),
        "zorvik: cannot read " + (dir / "junk.wav").string() + ": "},
-      {"bank list " + shellQuote(missing), "zorvik: " + missing + ": error loading file\n"},
+      {"bank list " + shellQuote(missing),
+       "zorvik: cannot read " + missing + ": No such file or directory\n"},
       {"bank list " + shellQuote(eight),
        "zorvik: " + eight + ": only 16 bit samples supported at the moment\n"},
       {"bank extract " + shellQuote(eight) + " " + shellQuote((dir / "x").string()),

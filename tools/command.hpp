@@ -1,35 +1,31 @@
-// The zorvik tool's commands and the small helpers they share. A command
-// gets its arguments after its own name and returns the exit status:
-// 0 done, 1 bad input or a failed write, 2 a bad command line.
+// The zorvik tool's commands. Each describes its command line in a
+// CommandSpec (the parser reads it and writes --help from it) and runs
+// with the parsed arguments. A command returns its exit status or throws
+// Error (status 1) or UsageError (status 2); main reports either.
 #pragma once
 
-#include <optional>
-#include <span>
 #include <string>
-#include <string_view>
+
+#include "tools/options.hpp"
 
 namespace zorvik::tool {
 
-using Args = std::span<char* const>;
+struct Context {
+  std::string programFolder;  // the folder of the zorvik executable, ending in "/"
+};
 
-int renderCommand(Args args);
-int songCommand(Args args);
-int bankCommand(Args args);
-int infoCommand(Args args);
+struct Command {
+  const CommandSpec& spec;
+  int (*run)(const Command& self, const ParsedArgs& args, const Context& context);
+};
 
-// argv[0] of the tool, for finding instruments/ beside it.
-extern const char* programPath;
-
-// "zorvik: " + message on standard error; returns 1.
-int fail(std::string_view message);
-
-// "zorvik: " + message and a hint to --help on standard error; returns 2.
-int usageError(std::string_view command, std::string_view message);
-
-bool isHelp(std::string_view arg);
-
-// Whole numbers for options; empty when text is not one, or out of range.
-std::optional<long long> parseInteger(std::string_view text, long long min, long long max);
-std::optional<double> parseNumber(std::string_view text);
+extern const Command kRenderCommand;
+extern const Command kInfoCommand;
+extern const Command kPlayCommand;
+extern const Command kSongDecompileCommand;
+extern const Command kSongCompileCommand;
+extern const Command kBankBuildCommand;
+extern const Command kBankListCommand;
+extern const Command kBankExtractCommand;
 
 }  // namespace zorvik::tool

@@ -5,92 +5,58 @@
 #include <cstdio>
 #include <iostream>
 #include <map>
-#include <sstream>
 #include <string>
 
-#include "engine/player.hpp"
-#include "formats/load_error.hpp"
-#include "formats/song.hpp"
+#include "display/safe_text.hpp"
+#include "engine/sequencer.hpp"
+#include "formats/song_check.hpp"
 #include "tools/command.hpp"
+#include "tools/input.hpp"
 
 namespace zorvik::tool {
 
 namespace {
 
-constexpr const char* kHelp =
-    "Usage: zorvik info SONG.zvo\n"
-    "\n"
+constexpr CommandSpec kSpec{
+    "info",
+    "SONG",
+    "describe a song and warn about notes that cannot play or show",
     "Prints a song's title, author, bank, tempo, step and loop length, the notes of\n"
     "each channel and the instruments they use, then a warning for every note the\n"
     "player cannot play (an instrument past the bank's 16 samples, a pitch row of 16\n"
     "or more) and every note the piano roll cannot show (rows outside 1 to 13).\n"
-    "\n"
-    "Options:\n"
-    "  -h, --help     show this help\n";
-
-std::string instrumentName(std::uint8_t instrument) {
-  if (instrument < 26) return std::string(1, static_cast<char>('a' + instrument));
-  return "#" + std::to_string(instrument);
-}
+    "SONG is a .zvo file or a song text; '-' reads it from standard input. Control\n"
+    "characters in the song's texts are shown as \\xNN.\n",
+    {},
+    1,
+    1};
 
 std::string seconds(double samples) {
   char text[32];
-  std::snprintf(text, sizeof text, "%.2f s", samples / kBankSampleRate);
+  std::snprintf(text, sizeof text, "%.2f s", samples / kSampleRate);
   return text;
 }
 
-}  // namespace
+std::string shown(const TextField& field) { return showText(textOf(field), TextStyle::Escaped); }
 
-int infoCommand(Args args) {
-  if (args.size() == 1 && isHelp(args[0])) {
-    std::cout << kHelp;
-    return 0;
-  }
-  if (args.size() != 1 || (args[0][0] == '-' && args[0][1] != '\0')) {
-    return usageError("info", "expected one song file");
-  }
-  std::string path = args[0];
-  Song song;
-  try {
-    song = loadSong(path);
-  } catch (const LoadError& e) {
-    return fail(path + ": " + e.what());
-  }
-
+int run(const Command&, const ParsedArgs& args, const Context&) {
+  Song song = loadSongInput(args.operands()[0]);
   std::int32_t step = stepLength(song.tempo);
   char stepMs[32];
-  std::snprintf(stepMs, sizeof stepMs, "%.1f ms", step * 1000.0 / kBankSampleRate);
+  std::snprintf(stepMs, sizeof stepMs, "%.1f ms", step * 1000.0 / kSampleRate);
   std::array<int, kChannels> notes{};
   std::map<std::uint8_t, int> instruments;
-  std::ostringstream warnings;
-  int warningCount = 0;
-  for (int s = 0; s < kSteps; ++s) {
+  for (const StepCells& cells : song.cells) {
     for (int k = 0; k < kChannels; ++k) {
-      const SongCell& cell = song.cells[s][k];
-      std::uint8_t sample = remapInstrument(cell.instrument, cell.pitch);
-      if (cell.pitch == 255 && sample == 223) continue;  // no note
+      if (!startsNote(cells[k])) continue;
       ++notes[k];
-      ++instruments[cell.instrument];
-      std::string where = "step " + std::to_string(s) + ", channel " + std::to_string(k) + ": ";
-      if (sample >= kBankSamples) {
-        warnings << "  " << where << "instrument " << instrumentName(cell.instrument)
-                 << " has no sample in the bank; it cuts the step but stays silent\n";
-        ++warningCount;
-      } else if (cell.pitch >= 16) {
-        warnings << "  " << where << "pitch row " << int(cell.pitch)
-                 << " is past the note table (0 to 15); it cuts the step but stays silent\n";
-        ++warningCount;
-      } else if (cell.pitch < 1 || cell.pitch > 13) {
-        warnings << "  " << where << "pitch row " << int(cell.pitch)
-                 << " plays but is not shown on the piano roll (rows 1 to 13)\n";
-        ++warningCount;
-      }
+      ++instruments[cells[k].instrument];
     }
   }
 
-  std::cout << "Title:        " << textOf(song.title) << "\n"
-            << "Author:       " << textOf(song.author) << "\n"
-            << "Bank:         " << textOf(song.bankName) << "\n"
+  std::cout << "Title:        " << shown(song.title) << "\n"
+            << "Author:       " << shown(song.author) << "\n"
+            << "Bank:         " << shown(song.bankName) << "\n"
             << "Tempo:        " << int(song.tempo) << "\n"
             << "Step length:  " << step << " samples (" << stepMs << ")\n"
             << "Loop length:  " << static_cast<long long>(step) * kSteps << " samples ("
@@ -103,10 +69,18 @@ int infoCommand(Args args) {
     std::cout << " " << instrumentName(instrument) << "×" << count;
   }
   std::cout << "\n";
-  if (warningCount > 0) {
-    std::cout << "Warnings:     " << warningCount << "\n" << warnings.str();
+  std::vector<CellWarning> warnings = checkSong(song);
+  if (!warnings.empty()) {
+    std::cout << "Warnings:     " << warnings.size() << "\n";
+    for (const CellWarning& w : warnings) {
+      std::cout << "  step " << w.step << ", channel " << w.channel << ": " << w.message << "\n";
+    }
   }
-  return std::cout ? 0 : fail("cannot write to standard output");
+  return 0;
 }
+
+}  // namespace
+
+const Command kInfoCommand{kSpec, run};
 
 }  // namespace zorvik::tool

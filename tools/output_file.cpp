@@ -5,15 +5,44 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+
+#include "tools/temporary_files.hpp"
 
 namespace zorvik::tool {
 
 namespace {
 
-std::string reason(const std::string& path) {
-  return "cannot write " + path + ": " + std::strerror(errno);
+std::string folderOf(const std::string& path) {
+  auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The path a chain of symbolic links leads to (the path itself when it is
+// none). The end of the chain need not exist. Throws Error on a loop.
+std::string followLinks(const std::string& path, const std::string& name) {
+  std::string at = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return at;
+    std::string target(PATH_MAX, '\0');
+    ssize_t n = ::readlink(at.c_str(), target.data(), target.size());
+    if (n < 0) throw Error("cannot write " + name + ": " + std::strerror(errno));
+    target.resize(static_cast<std::size_t>(n));
+    if (!target.starts_with("/")) target.insert(0, folderOf(at) + "/");
+    at = target;
+  }
+  throw Error("cannot write " + name + ": " + std::strerror(ELOOP));
+}
+
+mode_t currentUmask() {
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  return mask;
 }
 
 }  // namespace
@@ -31,63 +60,105 @@ bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
   return true;
 }
 
-PendingFile::PendingFile(const std::string& path)
-    : path_(path), temporary_(path + ".partial-XXXXXX") {
-  fd_ = ::mkstemp(temporary_.data());
-  if (fd_ < 0) {
-    error_ = reason(path);
-    temporary_.clear();
+OutputFile::OutputFile(const std::string& path) : name_(path == "-" ? "standard output" : path) {
+  if (path == "-") {
+    fd_ = STDOUT_FILENO;
     return;
   }
-  ::fchmod(fd_, 0644);  // mkstemp makes it private; outputs are ordinary files
-}
-
-PendingFile::~PendingFile() {
-  if (fd_ >= 0) ::close(fd_);
-  if (!temporary_.empty()) ::unlink(temporary_.c_str());
-}
-
-std::string PendingFile::commit() {
-  std::string error;
-  if (::fsync(fd_) != 0) error = reason(path_);
-  if (::close(fd_) != 0 && error.empty()) error = reason(path_);
-  fd_ = -1;
-  if (error.empty() && std::rename(temporary_.c_str(), path_.c_str()) != 0) error = reason(path_);
-  if (error.empty()) temporary_.clear();  // renamed: nothing left to remove
-  return error;
-}
-
-std::string writeOutputFile(const std::string& path, std::span<const std::uint8_t> bytes) {
-  if (path == "-") return writeAll(STDOUT_FILENO, bytes) ? "" : reason("standard output");
-  PendingFile file(path);
-  if (!file.error().empty()) return file.error();
-  if (!writeAll(file.fd(), bytes)) return reason(path);
-  return file.commit();
-}
-
-std::string readInputFile(const std::string& path, std::string& bytes) {
-  int fd = path == "-" ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return "cannot read " + path + ": " + std::strerror(errno);
+  target_ = followLinks(path, name_);
   struct stat st {};
-  if (fd != STDIN_FILENO && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
-    ::close(fd);
-    return "cannot read " + path + ": not a regular file";
+  bool exists = ::stat(target_.c_str(), &st) == 0;
+  if (exists && (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode))) {
+    fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd_ < 0) fail();
+    ownsFd_ = true;
+    return;
   }
-  bytes.clear();
-  char buffer[65536];
-  for (;;) {
-    ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      std::string error = "cannot read " + path + ": " + std::strerror(errno);
-      if (fd != STDIN_FILENO) ::close(fd);
-      return error;
+  if (exists && S_ISDIR(st.st_mode)) {
+    throw Error("cannot write " + name_ + ": " + std::strerror(EISDIR));
+  }
+  if (exists && !S_ISREG(st.st_mode)) {
+    throw Error("cannot write " + name_ + ": not a regular file, a FIFO or a character device");
+  }
+
+  // The temporary name is short, so that it fits wherever the output's own
+  // name does. Signals wait until it is registered for removal.
+  temporary_ = folderOf(target_) + "/.zorvik-XXXXXX";
+  sigset_t all, old;
+  sigfillset(&all);
+  ::sigprocmask(SIG_BLOCK, &all, &old);
+  fd_ = ::mkostemp(temporary_.data(), O_CLOEXEC);
+  int savedErrno = errno;
+  if (fd_ >= 0) slot_ = registerTemporaryFile(temporary_.c_str());
+  ::sigprocmask(SIG_SETMASK, &old, nullptr);
+  if (fd_ < 0) {
+    temporary_.clear();
+    errno = savedErrno;
+    fail();
+  }
+  ownsFd_ = true;
+  if (exists) {
+    if (::geteuid() == 0) (void)!::fchown(fd_, st.st_uid, st.st_gid);
+    ::fchmod(fd_, st.st_mode & 07777);
+  } else {
+    ::fchmod(fd_, 0666 & ~currentUmask());
+  }
+}
+
+OutputFile::~OutputFile() { discard(); }
+
+void OutputFile::discard() {
+  if (ownsFd_ && fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (!temporary_.empty()) ::unlink(temporary_.c_str());
+  temporary_.clear();
+  unregisterTemporaryFile(slot_);
+  slot_ = -1;
+}
+
+void OutputFile::fail() const {
+  throw Error("cannot write " + name_ + ": " + std::strerror(errno));
+}
+
+void OutputFile::write(std::span<const std::uint8_t> bytes) {
+  if (!writeAll(fd_, bytes)) fail();
+}
+
+void OutputFile::commit() {
+  if (temporary_.empty()) {
+    if (ownsFd_ && ::close(fd_) != 0) fail();
+    fd_ = -1;
+    return;
+  }
+  if (::fsync(fd_) != 0) fail();
+  int closed = ::close(fd_);
+  fd_ = -1;
+  if (closed != 0) fail();
+  if (std::rename(temporary_.c_str(), target_.c_str()) != 0) fail();
+  temporary_.clear();
+  unregisterTemporaryFile(slot_);
+  slot_ = -1;
+}
+
+void refuseInputAsOutput(const CommandSpec& spec, const std::string& output,
+                         std::span<const std::string> inputs) {
+  struct stat out {};
+  if (output == "-" || ::stat(output.c_str(), &out) != 0 || !S_ISREG(out.st_mode)) return;
+  for (const std::string& input : inputs) {
+    struct stat in {};
+    int got = input == "-" ? ::fstat(STDIN_FILENO, &in) : ::stat(input.c_str(), &in);
+    if (got == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
+      std::string message = "the output " + output;
+      message += " is also an input (" + input + "); it would be overwritten: name another output";
+      throw UsageError(std::string(spec.name), message);
     }
-    if (n == 0) break;
-    bytes.append(buffer, static_cast<std::size_t>(n));
   }
-  if (fd != STDIN_FILENO) ::close(fd);
-  return "";
+}
+
+void writeOutputFile(const std::string& path, std::span<const std::uint8_t> bytes) {
+  OutputFile file(path);
+  file.write(bytes);
+  file.commit();
 }
 
 }  // namespace zorvik::tool

@@ -1,46 +1,69 @@
-// Writing a whole output file safely: to a temporary name beside it, renamed
-// only once complete, so that a failure never leaves a half-written file.
-// "-" means standard output.
+// Where a command's output goes, written whole or not at all.
+//
+// A regular file, or one that does not exist yet, is written under a short
+// temporary name in its folder and takes its own name only at commit(): a
+// failure or a signal leaves the old file as it was and no temporary file
+// behind. The replaced file keeps its mode (and, for root, its owner); a new
+// one gets the mode that open(..., 0666) gives under the umask. A symbolic
+// link is followed: its target is replaced and the link stays. A FIFO or a
+// character device (a terminal, /dev/null) is written straight through, and
+// so is standard output, named "-". Nothing else is written to.
 #pragma once
+
+#include <sys/types.h>
 
 #include <cstdint>
 #include <span>
 #include <string>
 
+#include "tools/options.hpp"
+
 namespace zorvik::tool {
 
-// A file being written under a temporary name beside its final path (so
-// that the rename stays on one file system). Unless committed, it is
-// removed when destroyed.
-class PendingFile {
+class OutputFile {
  public:
-  explicit PendingFile(const std::string& path);
-  ~PendingFile();
-  PendingFile(const PendingFile&) = delete;
-  PendingFile& operator=(const PendingFile&) = delete;
+  // Throws Error when the output cannot be opened.
+  explicit OutputFile(const std::string& path);
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
 
-  // Empty when the temporary file was made, else a one-line reason.
-  const std::string& error() const { return error_; }
   int fd() const { return fd_; }
-  // Flushes the file to disk and gives it its final name; returns an empty
-  // string on success, else a one-line reason (and the file is removed).
-  std::string commit();
+  // A regular file, which can be read back and seeked; the rest is a stream.
+  bool seekable() const { return !temporary_.empty(); }
+  // The output as messages name it: its path, or "standard output".
+  const std::string& name() const { return name_; }
+
+  // Writes all the bytes; throws Error "cannot write NAME: reason".
+  void write(std::span<const std::uint8_t> bytes);
+  // Finishes the output: the temporary file takes its name. Throws Error.
+  void commit();
+  // Removes the temporary file now (commit() can then not be called).
+  void discard();
+
+  // "cannot write NAME: " and the reason errno holds.
+  [[noreturn]] void fail() const;
 
  private:
-  std::string path_;
-  std::string temporary_;
-  std::string error_;
+  std::string name_;
+  std::string target_;     // the path that gets the file, links followed
+  std::string temporary_;  // empty when written straight through
+  int slot_ = -1;          // in the temporary-file registry
   int fd_ = -1;
+  bool ownsFd_ = false;
 };
 
-// Writes all bytes to fd, retrying short writes; false on an error.
+// Refuses, with a UsageError for the command, an output that would replace
+// one of its inputs: an existing regular file with the device and inode of
+// an input's (links followed; "-" stands for standard input).
+void refuseInputAsOutput(const CommandSpec& spec, const std::string& output,
+                         std::span<const std::string> inputs);
+
+// Writes bytes to an output and commits it.
+void writeOutputFile(const std::string& path, std::span<const std::uint8_t> bytes);
+
+// Writes bytes to a file descriptor, retrying short writes; false on an
+// error, with errno set.
 bool writeAll(int fd, std::span<const std::uint8_t> bytes);
-
-// Returns an empty string on success, else a one-line reason.
-std::string writeOutputFile(const std::string& path, std::span<const std::uint8_t> bytes);
-
-// Reads a whole input file ("-" is standard input) into bytes; returns an
-// empty string on success, else a one-line reason.
-std::string readInputFile(const std::string& path, std::string& bytes);
 
 }  // namespace zorvik::tool

@@ -1,145 +1,215 @@
-// zorvik render: the exact stream the player sends to the sound device,
-// written to an audio file.
+// zorvik render: the stream the player sends to the sound device, written to
+// an audio file.
 
 #include <cmath>
 #include <iostream>
 #include <optional>
 #include <vector>
 
-#include "engine/player.hpp"
-#include "formats/bank.hpp"
-#include "formats/bank_path.hpp"
-#include "formats/load_error.hpp"
-#include "formats/song.hpp"
+#include "engine/song_stream.hpp"
+#include "formats/error.hpp"
 #include "tools/audio_file.hpp"
+#include "tools/bank_search.hpp"
 #include "tools/command.hpp"
+#include "tools/input.hpp"
+#include "tools/output_file.hpp"
+#include "tools/resample.hpp"
 
 namespace zorvik::tool {
 
 namespace {
 
-constexpr const char* kHelp =
-    "Usage: zorvik render SONG.zvo OUT [--samples N | --loops N | --seconds S] [--bank FILE.zvi]\n"
-    "\n"
-    "Writes the sound the player makes for SONG.zvo, from its first sample, to OUT:\n"
-    "32004 Hz, mono, 16-bit PCM, bit for bit what the player sends to the sound device.\n"
-    "The format follows OUT's extension: .wav, .flac, .aif or .aiff; '-' writes WAV to\n"
-    "standard output. The file appears only once it is complete.\n"
-    "\n"
-    "Options:\n"
-    "  --samples N    render N output samples\n"
-    "  --loops N      render N times the song's 96 steps (default: 1)\n"
-    "  --seconds S    render S seconds (rounded to the nearest sample)\n"
-    "  --bank FILE    play with this bank file instead of the one the song names\n"
-    "                 (by default the song's bank in instruments/ beside zorvik,\n"
-    "                 or instruments/default.zvi when that is missing)\n"
-    "  -h, --help     show this help\n";
-
-struct Options {
-  std::string song;
-  std::string out;
-  std::optional<long long> samples, loops;
-  std::optional<double> seconds;
-  std::optional<std::string> bank;
+constexpr OptionSpec kOptions[] = {
+    {"samples", 0, "N", "render N samples of the 32004 Hz stream"},
+    {"loops", 0, "N", "render the song's 96 steps N times (the default: 1)"},
+    {"seconds", 0, "S", "render S seconds, rounded to the nearest sample"},
+    {"bank", 'b', "FILE", "play with this bank instead of the one the song names"},
+    {"rate", 'r', "HZ",
+     "convert to HZ samples per second (libsamplerate's best\nconverter); the samples are then no "
+     "longer exact"},
+    {"gain", 'g', "DB",
+     "scale by DB decibels (-60 to 60); samples past full scale\nare limited, and counted in a "
+     "warning"},
 };
+
+constexpr CommandSpec kSpec{
+    "render",
+    "SONG OUT",
+    "render a song to WAV, FLAC, AIFF, Ogg Vorbis, Opus or MP3",
+    "Writes the sound the player makes for SONG, from its first sample, to OUT. SONG\n"
+    "is a .zvo file or a song text; '-' reads it from standard input.\n"
+    "\n"
+    "The format follows OUT's extension: .wav, .flac, .aif or .aiff hold the exact\n"
+    "32004 Hz 16-bit mono stream, bit for bit what the player sends to the sound\n"
+    "device; .ogg (Vorbis), .opus and .mp3 are lossy. Opus cannot hold 32004 Hz and\n"
+    "MP3 neither: those are converted to 48000 and 44100 Hz. Only a lossy format or\n"
+    "--rate makes the samples differ from the player's.\n"
+    "\n"
+    "OUT appears once it is complete, never half written; '-' writes WAV to standard\n"
+    "output, header first, as the samples are made. A WAV file past 4 GiB is RF64.\n"
+    "\n"
+    "The bank the song names is looked for in the song's folder, in each folder of\n"
+    "ZORVIK_BANK_PATH, in $XDG_DATA_HOME/zorvik/instruments, in zorvik/instruments\n"
+    "of each folder of XDG_DATA_DIRS, then in instruments/ beside zorvik; when none\n"
+    "holds it, the default bank plays, with a warning.\n",
+    kOptions,
+    2,
+    2};
 
 constexpr long long kMaxSamples = 1LL << 40;
 
-}  // namespace
+struct Length {
+  std::uint64_t samples;  // of the 32004 Hz stream
+};
 
-int renderCommand(Args args) {
-  Options options;
-  std::vector<std::string> positional;
-  int lengthOptions = 0;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string_view arg = args[i];
-    if (isHelp(arg)) {
-      std::cout << kHelp;
-      return 0;
-    }
-    bool takesValue =
-        arg == "--samples" || arg == "--loops" || arg == "--seconds" || arg == "--bank";
-    if (takesValue) {
-      if (i + 1 >= args.size()) return usageError("render", std::string(arg) + " needs a value");
-      std::string_view value = args[++i];
-      if (arg == "--bank") {
-        options.bank = std::string(value);
-        continue;
-      }
-      ++lengthOptions;
-      if (arg == "--samples" && !(options.samples = parseInteger(value, 0, kMaxSamples))) {
-        return usageError(
-            "render", "--samples takes a whole number from 0, not '" + std::string(value) + "'");
-      }
-      if (arg == "--loops" && !(options.loops = parseInteger(value, 0, 1'000'000))) {
-        return usageError("render",
-                          "--loops takes a whole number from 0, not '" + std::string(value) + "'");
-      }
-      if (arg == "--seconds") {
-        options.seconds = parseNumber(value);
-        if (!options.seconds || !(*options.seconds >= 0) || *options.seconds > 1e7) {
-          return usageError("render", "--seconds takes a number of seconds from 0, not '" +
-                                          std::string(value) + "'");
-        }
-      }
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      return usageError("render", "unknown option '" + std::string(arg) + "'");
-    } else {
-      positional.emplace_back(arg);
-    }
+Length lengthOf(const ParsedArgs& args, std::uint64_t loopLength) {
+  int given = args.has("samples") + args.has("loops") + args.has("seconds");
+  if (given > 1) throw UsageError("render", "give at most one of --samples, --loops, --seconds");
+  std::uint64_t samples = loopLength;
+  if (auto n = args.value("samples")) {
+    samples = static_cast<std::uint64_t>(integerValue(kSpec, "samples", *n, 0, kMaxSamples));
+  } else if (auto loops = args.value("loops")) {
+    samples =
+        static_cast<std::uint64_t>(integerValue(kSpec, "loops", *loops, 0, 1'000'000)) * loopLength;
+  } else if (auto seconds = args.value("seconds")) {
+    double s = numberValue(kSpec, "seconds", *seconds, 0, 1e7);
+    samples = static_cast<std::uint64_t>(std::llround(s * kSampleRate));
   }
-  if (positional.size() != 2) return usageError("render", "expected SONG.zvo and OUT");
-  if (lengthOptions > 1)
-    return usageError("render", "give at most one of --samples, --loops, --seconds");
-  options.song = positional[0];
-  options.out = positional[1];
-  auto format = outputFormatFor(options.out);
-  if (!format) {
-    return usageError("render", "cannot tell the format of '" + options.out +
-                                    "': name it .wav, .flac, .aif or .aiff, or '-'");
+  if (samples > static_cast<std::uint64_t>(kMaxSamples)) {
+    throw UsageError("render", "that is longer than zorvik renders (2^40 samples)");
+  }
+  return {samples};
+}
+
+// Turns float samples into 16-bit ones, limiting what passes full scale.
+struct Limiter {
+  double scale = 1.0;
+  std::uint64_t limited = 0;
+  std::vector<std::int16_t> out;
+
+  std::span<const std::int16_t> operator()(std::span<const float> in) {
+    out.resize(in.size());
+    for (std::size_t i = 0; i < in.size(); ++i) {
+      double v = std::round(in[i] * scale);
+      if (v > 32767.0 || v < -32768.0) {
+        ++limited;
+        v = v > 0 ? 32767.0 : -32768.0;
+      }
+      out[i] = static_cast<std::int16_t>(v);
+    }
+    return out;
+  }
+};
+
+int run(const Command&, const ParsedArgs& args, const Context& context) {
+  const std::string songPath = args.operands()[0];
+  const std::string outPath = args.operands()[1];
+  const OutputFormat* format = outputFormatFor(outPath);
+  if (format == nullptr) {
+    throw UsageError("render", "cannot tell the format of '" + outPath + "': name it " +
+                                   knownExtensions() + ", or '-'");
+  }
+  std::optional<int> rate;
+  if (auto r = args.value("rate"))
+    rate = static_cast<int>(integerValue(kSpec, "rate", *r, 1000, 384000));
+  double gainDb = 0.0;
+  if (auto g = args.value("gain")) gainDb = numberValue(kSpec, "gain", *g, -60, 60);
+  int outRate = rate.value_or(static_cast<int>(kSampleRate));
+  if (!format->rates.empty() &&
+      std::find(format->rates.begin(), format->rates.end(), outRate) == format->rates.end()) {
+    if (rate) {
+      std::string rates;
+      for (int r : format->rates) rates += (rates.empty() ? "" : ", ") + std::to_string(r);
+      throw UsageError("render", std::string(format->name) + " holds only " + rates +
+                                     " Hz, not --rate " + std::to_string(*rate));
+    }
+    outRate = format->standardRate;
+    std::cerr << "zorvik: " << format->name << " cannot hold " << kSampleRate
+              << " Hz: converting to " << outRate << " Hz" << std::endl;
+  }
+  if (!canWrite(*format, outRate)) {
+    throw Error("this build of libsndfile cannot write " + std::string(format->name) + " at " +
+                std::to_string(outRate) + " Hz: write .wav or .flac instead");
   }
 
-  Song song;
+  Song song = loadSongInput(songPath);
+  std::vector<std::string> inputs = {songPath};
   SampleBank bank;
-  try {
-    song = loadSong(options.song);
-  } catch (const LoadError& e) {
-    return fail(options.song + ": " + e.what());
-  }
-  try {
-    bank = options.bank
-               ? loadSampleBankFile(*options.bank)
-               : loadSampleBank(instrumentsFolder(programPath), std::string(textOf(song.bankName)));
-  } catch (const LoadError& e) {
-    return fail((options.bank ? *options.bank : "bank " + std::string(textOf(song.bankName))) +
-                ": " + e.what());
-  }
-
-  Player player(song.tempo, song, bank);
-  long long total = static_cast<long long>(kSteps) * player.samplesPerStep;
-  if (options.samples) total = *options.samples;
-  if (options.loops) total = *options.loops * kSteps * player.samplesPerStep;
-  if (options.seconds) total = std::llround(*options.seconds * kBankSampleRate);
-  if (total > kMaxSamples) return usageError("render", "that is longer than zorvik renders");
-
-  try {
-    AudioWriter writer(options.out, *format, static_cast<int>(kBankSampleRate), 1);
-    std::vector<std::int16_t> buffer(1 << 16);
-    long long done = 0;
-    while (done < total) {
-      std::size_t want = static_cast<std::size_t>(
-          std::min<long long>(total - done, static_cast<long long>(buffer.size())));
-      std::size_t filled = 0;
-      while (filled < want)
-        filled += renderBlock(player, std::span(buffer).subspan(filled, want - filled));
-      writer.write(std::span(buffer).first(want));
-      done += static_cast<long long>(want);
+  if (auto bankPath = args.value("bank")) {
+    bank = loadBankInput(*bankPath);
+    inputs.push_back(*bankPath);
+  } else {
+    FoundBank found =
+        findBank(bankFolders(songPath, context.programFolder), std::string(textOf(song.bankName)));
+    if (found.isDefault) {
+      std::cerr << "zorvik: warning: bank " << textOf(song.bankName)
+                << " not found: rendering with the default bank, " << found.path << std::endl;
     }
-    writer.commit();
-  } catch (const AudioError& e) {
-    return fail(e.what());
+    bank = std::move(found.bank);
+    inputs.push_back(found.path);
   }
+  refuseInputAsOutput(kSpec, outPath, inputs);
+
+  SongStream stream(song, bank);
+  const Length length = lengthOf(args, stream.loopLength());
+  const bool exact = outRate == static_cast<int>(kSampleRate) && gainDb == 0.0;
+  const std::uint64_t frames =
+      exact ? length.samples
+            : static_cast<std::uint64_t>(
+                  std::llround(static_cast<double>(length.samples) * outRate / kSampleRate));
+
+  OutputFile out(outPath);
+  AudioWriter writer(out, *format, outRate, frames);
+  constexpr std::size_t kBlock = 1 << 16;
+  std::vector<std::int16_t> block(kBlock);
+  if (exact) {
+    for (std::uint64_t done = 0; done < frames;) {
+      auto n = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, frames - done));
+      stream.render(std::span(block).first(n));
+      writer.write(std::span(block).first(n));
+      done += n;
+    }
+  } else {
+    std::optional<StreamResampler> resampler;
+    if (outRate != static_cast<int>(kSampleRate)) resampler.emplace(kSampleRate, outRate);
+    Limiter limit;
+    limit.scale = std::pow(10.0, gainDb / 20.0);
+    std::vector<float> in(kBlock), converted;
+    std::uint64_t written = 0;
+    for (std::uint64_t done = 0; done < length.samples || (resampler && written < frames);) {
+      auto n = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, length.samples - done));
+      stream.render(std::span(block).first(n));
+      for (std::size_t i = 0; i < n; ++i) in[i] = block[i];
+      done += n;
+      std::span<const float> part(in.data(), n);
+      if (resampler) {
+        converted.clear();
+        resampler->process(part, done == length.samples, converted);
+        part = converted;
+      }
+      // Exactly `frames` samples: the converter may give one more or less.
+      std::size_t take =
+          static_cast<std::size_t>(std::min<std::uint64_t>(part.size(), frames - written));
+      writer.write(limit(part.first(take)));
+      written += take;
+      if (done == length.samples && written < frames) {
+        std::vector<float> pad(static_cast<std::size_t>(frames - written), 0.0f);
+        writer.write(limit(pad));
+        written = frames;
+      }
+    }
+    if (limit.limited > 0) {
+      std::cerr << "zorvik: warning: " << limit.limited
+                << " samples passed full scale and were limited" << std::endl;
+    }
+  }
+  writer.finish();
+  out.commit();
   return 0;
 }
+
+}  // namespace
+
+const Command kRenderCommand{kSpec, run};
 
 }  // namespace zorvik::tool

@@ -5,39 +5,71 @@
 #include <cmath>
 #include <string>
 
-#include "tools/audio_file.hpp"
+#include "formats/error.hpp"
 
 namespace zorvik::tool {
 
+namespace {
+
+std::string conversion(int fromRate, int toRate) {
+  return "cannot convert " + std::to_string(fromRate) + " Hz to " + std::to_string(toRate) + " Hz";
+}
+
+double checkedRatio(int fromRate, int toRate) {
+  if (fromRate <= 0 || toRate <= 0) throw Error(conversion(fromRate, toRate));
+  double ratio = static_cast<double>(toRate) / fromRate;
+  if (!src_is_valid_ratio(ratio)) throw Error(conversion(fromRate, toRate) + ": too far apart");
+  return ratio;
+}
+
+// libsamplerate works on floats; scaled to +-1 they keep 24 bits, more
+// than 16-bit values need.
+constexpr double kScale = 32768.0;
+
+}  // namespace
+
 std::vector<double> resample(std::span<const double> values, int fromRate, int toRate) {
   if (fromRate == toRate) return {values.begin(), values.end()};
-  const double ratio = static_cast<double>(toRate) / fromRate;
-  const std::string what =
-      "cannot convert " + std::to_string(fromRate) + " Hz to " + std::to_string(toRate) + " Hz";
-  if (fromRate <= 0 || !src_is_valid_ratio(ratio)) throw AudioError(what + ": too far apart");
-  if (values.empty()) return {};
-
-  // libsamplerate works on floats; scaled to +-1 they keep 24 bits, more
-  // than 16-bit values need.
-  constexpr double kScale = 32768.0;
+  checkedRatio(fromRate, toRate);
+  StreamResampler resampler(fromRate, toRate);
   std::vector<float> in(values.size());
   for (std::size_t i = 0; i < values.size(); ++i) in[i] = static_cast<float>(values[i] / kScale);
-  std::vector<float> out(
-      static_cast<std::size_t>(std::ceil(static_cast<double>(in.size()) * ratio)) + 16);
-
-  SRC_DATA data{};
-  data.data_in = in.data();
-  data.input_frames = static_cast<long>(in.size());
-  data.data_out = out.data();
-  data.output_frames = static_cast<long>(out.size());
-  data.src_ratio = ratio;
-  data.end_of_input = 1;
-  if (int error = src_simple(&data, SRC_SINC_BEST_QUALITY, 1))
-    throw AudioError(what + ": " + src_strerror(error));
-
-  std::vector<double> result(static_cast<std::size_t>(data.output_frames_gen));
-  for (std::size_t i = 0; i < result.size(); ++i) result[i] = out[i] * kScale;
+  std::vector<float> out;
+  resampler.process(in, true, out);
+  std::vector<double> result(out.size());
+  for (std::size_t i = 0; i < out.size(); ++i) result[i] = out[i] * kScale;
   return result;
+}
+
+StreamResampler::StreamResampler(int fromRate, int toRate)
+    : ratio_(checkedRatio(fromRate, toRate)) {
+  int error = 0;
+  state_ = src_new(SRC_SINC_BEST_QUALITY, 1, &error);
+  if (state_ == nullptr) throw Error(conversion(fromRate, toRate) + ": " + src_strerror(error));
+}
+
+StreamResampler::~StreamResampler() { src_delete(state_); }
+
+void StreamResampler::process(std::span<const float> in, bool last, std::vector<float>& out) {
+  constexpr long kChunk = 1 << 14;
+  SRC_DATA data{};
+  data.src_ratio = ratio_;
+  for (;;) {
+    // The end of the input is only announced with its last chunk.
+    data.end_of_input = last && in.size() <= static_cast<std::size_t>(kChunk) ? 1 : 0;
+    std::size_t at = out.size();
+    out.resize(at + static_cast<std::size_t>(std::ceil(kChunk * ratio_)) + 16);
+    data.data_in = in.data();
+    data.input_frames = static_cast<long>(std::min<std::size_t>(in.size(), kChunk));
+    data.data_out = out.data() + at;
+    data.output_frames = static_cast<long>(out.size() - at);
+    if (int error = src_process(state_, &data)) {
+      throw Error(std::string("cannot convert the sample rate: ") + src_strerror(error));
+    }
+    out.resize(at + static_cast<std::size_t>(data.output_frames_gen));
+    in = in.subspan(static_cast<std::size_t>(data.input_frames_used));
+    if (in.empty() && (!last || data.output_frames_gen == 0)) break;
+  }
 }
 
 }  // namespace zorvik::tool

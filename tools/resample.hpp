@@ -4,12 +4,31 @@
 #include <span>
 #include <vector>
 
+struct SRC_STATE_tag;
+
 namespace zorvik::tool {
 
 // `values` at `fromRate` converted to `toRate`: about size * toRate /
 // fromRate values. Equal rates give the values back untouched. Values may
-// be on any scale; the result is on the same one. Throws AudioError when
+// be on any scale; the result is on the same one. Throws Error when
 // libsamplerate cannot make the conversion.
 std::vector<double> resample(std::span<const double> values, int fromRate, int toRate);
+
+// The same, for a stream that arrives in parts.
+class StreamResampler {
+ public:
+  StreamResampler(int fromRate, int toRate);
+  ~StreamResampler();
+  StreamResampler(const StreamResampler&) = delete;
+  StreamResampler& operator=(const StreamResampler&) = delete;
+
+  // Converts the next part of the input and appends what comes out to out;
+  // `last` marks the last part, after which everything still held comes out.
+  void process(std::span<const float> in, bool last, std::vector<float>& out);
+
+ private:
+  SRC_STATE_tag* state_;
+  double ratio_;
+};
 
 }  // namespace zorvik::tool

@@ -1,90 +1,140 @@
 // zorvik: the command-line companion of the player: renders songs to audio
-// files, converts songs to and from text, and builds and inspects banks.
+// files, plays them, converts them to and from text, and builds and
+// inspects banks.
+
+#include <zorvik/version.h>
 
 #include <cerrno>
-#include <charconv>
-#include <cstdlib>
+#include <cstring>
 #include <iostream>
+#include <new>
 #include <string>
+#include <string_view>
 
+#include "app/program_folder.hpp"
 #include "tools/command.hpp"
+#include "tools/temporary_files.hpp"
 
 namespace zorvik::tool {
-
-const char* programPath = nullptr;
-
-int fail(std::string_view message) {
-  std::cerr << "zorvik: " << message << std::endl;
-  return 1;
-}
-
-int usageError(std::string_view command, std::string_view message) {
-  std::cerr << "zorvik " << command << ": " << message << "\n"
-            << "Try 'zorvik " << command << " --help'." << std::endl;
-  return 2;
-}
-
-bool isHelp(std::string_view arg) { return arg == "--help" || arg == "-h"; }
-
-std::optional<long long> parseInteger(std::string_view text, long long min, long long max) {
-  long long value = 0;
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || value < min || value > max) {
-    return std::nullopt;
-  }
-  return value;
-}
-
-std::optional<double> parseNumber(std::string_view text) {
-  std::string copy(text);
-  char* end = nullptr;
-  errno = 0;
-  double value = std::strtod(copy.c_str(), &end);
-  if (copy.empty() || *end != '\0' || errno != 0) return std::nullopt;
-  return value;
-}
-
-}  // namespace zorvik::tool
-
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: zorvik COMMAND [ARGS...]\n"
-    "\n"
-    "Commands:\n"
-    "  render SONG.zvo OUT    render a song to a WAV, FLAC or AIFF file\n"
-    "  info SONG.zvo          describe a song and warn about notes that cannot play\n"
-    "  song decompile SONG.zvo\n"
-    "                         write a song as text to standard output\n"
-    "  song compile SONG.txt OUT.zvo\n"
-    "                         build a song file from its text\n"
-    "  bank build OUT.zvi --name NAME --author AUTHOR FILE...\n"
-    "                         build a bank from 16 audio files\n"
-    "  bank list FILE.zvi     show a bank's header and samples\n"
-    "  bank extract FILE.zvi DIR\n"
-    "                         write a bank's 16 samples as WAV files\n"
-    "\n"
-    "Run 'zorvik COMMAND --help' for the options of a command.\n";
+// The commands, in the order the usage lists them; "song" and "bank" group
+// two words.
+const Command* const kCommands[] = {
+    &kRenderCommand,    &kInfoCommand,     &kSongDecompileCommand, &kSongCompileCommand,
+    &kBankBuildCommand, &kBankListCommand, &kBankExtractCommand,
+};
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  using namespace zorvik::tool;
-  programPath = argv[0];
-  if (argc < 2) {
-    std::cerr << kUsage;
-    return 2;
+std::string usage() {
+  std::string out =
+      "Usage: zorvik COMMAND [ARGS...]\n"
+      "\n"
+      "Plays and renders Zorvik songs (.zvo files and song texts), converts songs to\n"
+      "text and back, and builds and inspects sample banks (.zvi).\n"
+      "\n"
+      "Commands:\n";
+  for (const Command* c : kCommands) {
+    std::string left = "  " + std::string(c->spec.name);
+    left.resize(std::max<std::size_t>(left.size() + 2, 20), ' ');
+    out += left + std::string(c->spec.summary) + "\n";
   }
-  std::string_view command = argv[1];
-  Args rest(argv + 2, static_cast<std::size_t>(argc - 2));
-  if (isHelp(command)) {
-    std::cout << kUsage;
+  out +=
+      "\n"
+      "Run 'zorvik COMMAND --help' for the arguments and options of a command.\n"
+      "Exit status: 0 done, 1 an error, 2 a bad command line.\n";
+  return out;
+}
+
+// The usage of a group of commands ("song", "bank").
+std::string groupUsage(std::string_view group) {
+  std::string out = "Usage: zorvik " + std::string(group) + " SUBCOMMAND [ARGS...]\n\n";
+  for (const Command* c : kCommands) {
+    std::string_view name = c->spec.name;
+    if (!name.starts_with(std::string(group) + " ")) continue;
+    out += "  zorvik " + std::string(name) + " " + std::string(c->spec.operands) + "\n      " +
+           std::string(c->spec.summary) + "\n";
+  }
+  return out + "\nRun 'zorvik " + std::string(group) +
+         " SUBCOMMAND --help' for the options of each.\n";
+}
+
+std::string version() { return std::string("zorvik ") + ZORVIK_VERSION_STRING + "\n"; }
+
+// Finds the command named by the first one or two arguments.
+int dispatch(int argc, char** argv, const Context& context) {
+  if (argc < 2) throw UsageError("", "expected a command");
+  std::string_view first = argv[1];
+  if (first == "--help" || first == "-h" || first == "help") {
+    std::cout << usage();
     return 0;
   }
-  if (command == "render") return renderCommand(rest);
-  if (command == "song") return songCommand(rest);
-  if (command == "bank") return bankCommand(rest);
-  if (command == "info") return infoCommand(rest);
-  std::cerr << "zorvik: unknown command '" << command << "'\n" << kUsage;
-  return 2;
+  if (first == "--version") {
+    std::cout << version();
+    return 0;
+  }
+  for (const Command* c : kCommands) {
+    std::string_view name = c->spec.name;
+    std::size_t words = 1;
+    std::string typed(first);
+    if (name.find(' ') != std::string_view::npos && argc > 2) {
+      typed += " " + std::string(argv[2]);
+      words = 2;
+    }
+    if (typed != name) continue;
+    Args rest(argv + 1 + words, static_cast<std::size_t>(argc - 1 - static_cast<int>(words)));
+    ParsedArgs args = parseArgs(c->spec, rest);
+    if (args.wantsHelp()) {
+      std::cout << helpText(c->spec);
+      return 0;
+    }
+    if (args.wantsVersion()) {
+      std::cout << version();
+      return 0;
+    }
+    return c->run(*c, args, context);
+  }
+  if (first == "song" || first == "bank") {
+    if (argc > 2 && (std::string_view(argv[2]) == "--help" || std::string_view(argv[2]) == "-h")) {
+      std::cout << groupUsage(first);
+      return 0;
+    }
+    std::string subs = first == "song" ? "decompile or compile" : "build, list or extract";
+    throw UsageError(std::string(first), argc > 2 ? "unknown subcommand '" + std::string(argv[2]) +
+                                                        "': expected " + subs
+                                                  : "expected " + subs);
+  }
+  throw UsageError("", "unknown command '" + std::string(first) + "'");
+}
+
+}  // namespace
+}  // namespace zorvik::tool
+
+int main(int argc, char** argv) {
+  using namespace zorvik;
+  using namespace zorvik::tool;
+  installTemporaryFileCleanup();
+  int status = 0;
+  try {
+    status = dispatch(argc, argv, Context{executableFolder(argv[0])});
+  } catch (const UsageError& e) {
+    std::string where = e.command().empty() ? "zorvik" : "zorvik " + e.command();
+    std::cerr << where << ": " << e.what() << " (see '" << where << " --help')" << std::endl;
+    status = 2;
+  } catch (const Error& e) {
+    std::cerr << "zorvik: " << e.what() << std::endl;
+    status = e.status();
+  } catch (const std::bad_alloc&) {
+    std::cerr << "zorvik: out of memory" << std::endl;
+    status = 1;
+  }
+  // Every write is checked, standard output's too.
+  errno = 0;
+  std::cout.flush();
+  if (!std::cout) {
+    std::cerr << "zorvik: cannot write to standard output"
+              << (errno != 0 ? std::string(": ") + std::strerror(errno) : std::string())
+              << std::endl;
+    if (status == 0) status = 1;
+  }
+  return status;
 }

@@ -5,9 +5,12 @@
 
 #include <filesystem>
 
-#include "engine/player.hpp"
+#include "engine/block_mixer.hpp"
+#include "engine/mixer.hpp"
+#include "engine/sequencer.hpp"
 #include "formats/song_text.hpp"
-#include "formats/test_fixtures.hpp"
+#include "testing/fixtures.hpp"
+#include "testing/run.hpp"
 
 namespace zorvik {
 namespace {
@@ -122,9 +125,9 @@ TEST(Render, FailuresLeaveNoFileAndSayWhy) {
     int status;
     std::string err;  // the start of standard error
   } cases[] = {
-      {"render", 2, "zorvik render: expected SONG.zvo and OUT"},
-      {"render " + song + " out.mp3" + bank, 2,
-       "zorvik render: cannot tell the format of 'out.mp3'"},
+      {"render", 2, "zorvik render: expected SONG OUT"},
+      {"render " + song + " out.xyz" + bank, 2,
+       "zorvik render: cannot tell the format of 'out.xyz'"},
       {"render " + song + " out.wav --samples -1" + bank, 2,
        "zorvik render: --samples takes a whole number"},
       {"render " + song + " out.wav --samples 5 --loops 1" + bank, 2,
@@ -132,10 +135,11 @@ TEST(Render, FailuresLeaveNoFileAndSayWhy) {
       {"render " + song + " out.wav --speed 2" + bank, 2,
        "zorvik render: unknown option '--speed'"},
       {"render " + song + " out.wav --bank", 2, "zorvik render: --bank needs a value"},
-      {"render missing.zvo out.wav" + bank, 1, "zorvik: missing.zvo: file not found\n"},
+      {"render missing.zvo out.wav" + bank, 1,
+       "zorvik: cannot read missing.zvo: No such file or directory\n"},
       {"render junk.zvo out.wav" + bank, 1, "zorvik: junk.zvo: not a valid .zvo file\n"},
       {"render " + song + " out.wav --bank nothing.zvi", 1,
-       "zorvik: nothing.zvi: error loading file\n"},
+       "zorvik: cannot read nothing.zvi: No such file or directory\n"},
       {"render " + song + " no/such/dir/out.wav" + bank, 1,
        "zorvik: cannot write no/such/dir/out.wav"},
       {"frobnicate", 2, "zorvik: unknown command 'frobnicate'"},

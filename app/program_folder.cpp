@@ -1,4 +1,4 @@
-#include "formats/bank_path.hpp"
+#include "app/program_folder.hpp"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "formats/test_fixtures.hpp"
+#include "testing/fixtures.hpp"
 
 #include <cstdlib>
 #include <cstring>
@@ -57,12 +57,16 @@ std::vector<std::uint8_t> bankFile(const SampleSet& samples, std::string_view na
   return sampleBankFileBytes(makeTextField(name), makeTextField(author), samples);
 }
 
-SampleBank makeBank(const SampleSet& samples) {
-  SampleBank bank{};
-  for (const auto& values : samples) {
-    bank.samples.push_back({values, static_cast<std::uint32_t>(values.size())});
+OwnedSample::OwnedSample(const std::vector<std::int16_t>& values) : bytes(2 * values.size()) {
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    writeLe16(bytes.data() + 2 * i, static_cast<std::uint16_t>(values[i]));
   }
-  return bank;
+  sample.data = SampleData(bytes.data());
+  sample.length = static_cast<std::uint32_t>(values.size());
+}
+
+SampleBank makeBank(const SampleSet& samples) {
+  return readSampleBank(MemorySource(bankFile(samples)));
 }
 
 Song randomSong(std::mt19937& rng) {
@@ -121,33 +125,6 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
-}
-
-}  // namespace zorvik::fixtures
-
-#include <sys/wait.h>
-
-namespace zorvik::fixtures {
-
-std::string shellQuote(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-RunResult run(const std::string& commandLine, const std::string& input) {
-  TempDir dir;
-  auto in = dir / "in", out = dir / "out", err = dir / "err";
-  writeFile(in, std::vector<std::uint8_t>(input.begin(), input.end()));
-  std::string command = "( " + commandLine + " ) <" + shellQuote(in.string()) + " >" +
-                        shellQuote(out.string()) + " 2>" + shellQuote(err.string());
-  int raw = std::system(command.c_str());
-  RunResult result{};
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-  auto o = readFile(out), e = readFile(err);
-  result.out.assign(o.begin(), o.end());
-  result.err.assign(e.begin(), e.end());
-  return result;
 }
 
 }  // namespace zorvik::fixtures

@@ -1,11 +1,9 @@
-// The sequencer and mixer: turns a song into the output stream, one signed
-// 16-bit sample at a time, looping over its 96 steps for ever.
+// The sequencer: the playback state of a song, the length of its steps, and
+// the starting of each step's notes on the three voices.
 #pragma once
 
 #include <array>
-#include <cstddef>
 #include <cstdint>
-#include <span>
 
 #include "engine/pitch.hpp"
 #include "engine/voice.hpp"
@@ -33,24 +31,24 @@ struct Player {
 // Length of a step in output samples for a tempo byte: 2353 to 600010.
 std::int32_t stepLength(std::uint8_t tempo);
 
-// The bank index an instrument byte plays at a pitch byte. Instrument 12 is
-// split: sample 12 below pitch row 7, sample 13 from it. 223 stays 223.
-std::uint8_t remapInstrument(std::uint8_t instrument, std::uint8_t pitch);
-
 // Starts the notes of the player's current step: if any cell holds a note,
 // all three voices are cut, then each channel with a playable note starts.
 // A note the bank or the note table cannot play leaves its voice silent.
 void processStep(Player& player);
 
-// The next output sample; advances the player by one sample. On the call
-// whose sample ends a step it moves currentStep on and raises redraw; every
-// other call clears redraw.
-std::int16_t nextSample(Player& player);
+// Samples already played of the current step.
+inline std::int32_t positionInStep(const Player& player) {
+  return player.sampleCounter - player.currentStep * player.samplesPerStep;
+}
 
-// Renders the same samples as repeated nextSample calls, faster. It stops
-// early, right after the sample that ends a step, so the caller sees every
-// step change: the player is then exactly as after that many nextSample
-// calls (redraw raised). Returns the number of samples written.
-std::size_t renderBlock(Player& player, std::span<std::int16_t> out);
+// Counts `count` samples, all within the current step, as played. When
+// they end the step it moves currentStep on and raises redraw; otherwise it
+// clears redraw.
+void advance(Player& player, std::int32_t count);
+
+// Moves the player to the start of a step (0 to 95), all voices silent, as
+// if it had just been created there: the step's notes start with the next
+// sample.
+void jumpToStep(Player& player, std::int32_t step);
 
 }  // namespace zorvik

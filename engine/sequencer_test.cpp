@@ -1,8 +1,10 @@
-#include "engine/player.hpp"
+#include "engine/sequencer.hpp"
 
 #include <gtest/gtest.h>
 
-#include "formats/test_fixtures.hpp"
+#include "engine/block_mixer.hpp"
+#include "engine/mixer.hpp"
+#include "testing/fixtures.hpp"
 
 namespace zorvik {
 namespace {

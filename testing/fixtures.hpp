@@ -33,6 +33,15 @@ SampleSet countingSamples(std::size_t length);
 std::vector<std::uint8_t> bankFile(const SampleSet& samples, std::string_view name = "Bank",
                                    std::string_view author = "Tester");
 
+// One sample over storage of its own, for voice tests.
+struct OwnedSample {
+  explicit OwnedSample(const std::vector<std::int16_t>& values);
+  OwnedSample(const OwnedSample&) = delete;
+  OwnedSample& operator=(const OwnedSample&) = delete;
+  std::vector<std::uint8_t> bytes;
+  Sample sample;
+};
+
 // A bank in memory, as the loader would make it.
 SampleBank makeBank(const SampleSet& samples);
 
@@ -57,22 +66,5 @@ class TempDir {
  private:
   std::filesystem::path path_;
 };
-
-}  // namespace zorvik::fixtures
-
-namespace zorvik::fixtures {
-
-struct RunResult {
-  int status;  // exit status, or 128 + signal number
-  std::string out;
-  std::string err;
-};
-
-// Runs a shell command line with `input` as its standard input and
-// captures its output.
-RunResult run(const std::string& commandLine, const std::string& input = "");
-
-// Quotes a path or argument for the shell.
-std::string shellQuote(const std::string& text);
 
 }  // namespace zorvik::fixtures

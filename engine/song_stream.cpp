@@ -1,0 +1,40 @@
+#include "engine/song_stream.hpp"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/block_mixer.hpp"
+
+namespace zorvik {
+
+SongStream::SongStream(const Song& song, const SampleBank& bank, std::size_t maxKeptSamples)
+    : player_(song.tempo, song, bank),
+      loopLength_(std::uint64_t{kSteps} * static_cast<std::uint64_t>(player_.samplesPerStep)),
+      keep_(loopLength_ <= maxKeptSamples) {}
+
+void SongStream::render(std::span<std::int16_t> out) {
+  while (!out.empty()) {
+    if (keep_ && produced_ >= 2 * loopLength_) {
+      // Every loop from the third on is the kept second one.
+      auto at = static_cast<std::size_t>((produced_ - 2 * loopLength_) % loopLength_);
+      std::size_t n = std::min(out.size(), kept_.size() - at);
+      std::memcpy(out.data(), kept_.data() + at, n * sizeof(std::int16_t));
+      out = out.subspan(n);
+      produced_ += n;
+      continue;
+    }
+    // Up to the end of the current loop, so that the second is kept whole.
+    std::uint64_t loopEnd = (produced_ / loopLength_ + 1) * loopLength_;
+    auto n = static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), loopEnd - produced_));
+    std::span<std::int16_t> part = out.first(n);
+    renderFully(player_, part);
+    if (keep_ && produced_ >= loopLength_) {
+      if (kept_.empty()) kept_.reserve(static_cast<std::size_t>(loopLength_));
+      kept_.insert(kept_.end(), part.begin(), part.end());
+    }
+    out = out.subspan(n);
+    produced_ += n;
+  }
+}
+
+}  // namespace zorvik

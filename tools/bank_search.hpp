@@ -1,0 +1,35 @@
+// Where zorvik looks for the bank a song names, in order:
+//   1. the song's own folder;
+//   2. each folder of ZORVIK_BANK_PATH (colon-separated);
+//   3. $XDG_DATA_HOME/zorvik/instruments (by default ~/.local/share/...);
+//   4. zorvik/instruments in each folder of XDG_DATA_DIRS (by default
+//      /usr/local/share and /usr/share);
+//   5. instruments/ beside the program, where the player looks.
+// The first folder holding the name as a regular file wins. When none does,
+// default.zvi plays, from the first folder holding one.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "formats/bank.hpp"
+
+namespace zorvik::tool {
+
+// The folders, each ending in "/", for a song at songPath ("-" for one read
+// from standard input, which has no folder of its own).
+std::vector<std::string> bankFolders(const std::string& songPath, const std::string& programFolder);
+
+struct FoundBank {
+  SampleBank bank;
+  std::string path;        // the file it came from
+  bool isDefault = false;  // the named bank is nowhere: the default bank plays
+};
+
+// Loads the bank the song names, as above. A name that would leave the
+// folder it is looked up in is not looked up. Throws Error when the file
+// found is not a valid bank, or when the default bank is nowhere either.
+FoundBank findBank(const std::vector<std::string>& folders, std::string_view bankName);
+
+}  // namespace zorvik::tool

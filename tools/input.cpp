@@ -1,0 +1,126 @@
+#include "tools/input.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <string_view>
+
+#include "formats/bytes.hpp"
+#include "formats/error.hpp"
+#include "formats/song_text.hpp"
+
+namespace zorvik::tool {
+
+namespace {
+
+std::string sizeText(std::uint64_t bytes) {
+  return bytes >= (1u << 20) ? std::to_string(bytes >> 20) + " MiB"
+                             : std::to_string(bytes) + " bytes";
+}
+
+}  // namespace
+
+Input::Input(const std::string& path, std::uint64_t maxBytes, Larger larger)
+    : name_(path == "-" ? "standard input" : path) {
+  auto cannotRead = [&](int error) {
+    return Error("cannot read " + name_ + ": " + std::strerror(error));
+  };
+  auto tooLarge = [&] {
+    return Error(name_ + ": larger than the " + sizeText(maxBytes) + " such an input can hold");
+  };
+  int fd = path == "-" ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) throw cannotRead(errno);
+  struct Closer {
+    int fd;
+    ~Closer() {
+      if (fd != STDIN_FILENO) ::close(fd);
+    }
+  } closer{fd};
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) throw cannotRead(errno);
+  if (S_ISDIR(st.st_mode)) throw cannotRead(EISDIR);
+
+  if (S_ISREG(st.st_mode) && path != "-") {
+    exceeds_ = static_cast<std::uint64_t>(st.st_size) > maxBytes;
+    if (exceeds_ && larger == Larger::Refuse) throw tooLarge();
+    auto file = FileSource::open(path);
+    if (!file) throw cannotRead(errno);
+    source_ = std::make_unique<FileSource>(std::move(*file));
+    return;
+  }
+
+  // A stream: read up to the bound, and one byte more to know whether
+  // there was more.
+  std::uint64_t limit = maxBytes + 1;
+  std::size_t chunk = 1 << 16;
+  for (;;) {
+    std::size_t want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(chunk, limit - bytes_.size()));
+    if (want == 0) break;
+    std::size_t at = bytes_.size();
+    bytes_.resize(at + want);
+    ssize_t n = ::read(fd, bytes_.data() + at, want);
+    if (n < 0 && errno == EINTR) {
+      bytes_.resize(at);
+      continue;
+    }
+    if (n < 0) throw cannotRead(errno);
+    bytes_.resize(at + static_cast<std::size_t>(n));
+    if (n == 0) break;
+    chunk = std::min<std::size_t>(chunk * 2, std::size_t{1} << 24);
+  }
+  if (bytes_.size() > maxBytes) {
+    exceeds_ = true;
+    if (larger == Larger::Refuse) throw tooLarge();
+    bytes_.resize(static_cast<std::size_t>(maxBytes));
+  }
+  bytes_.shrink_to_fit();
+  source_ = std::make_unique<MemorySource>(bytes_);
+}
+
+Song loadSongInput(const std::string& path) {
+  // A song file's bytes past its 680 are never read; a text past the bound
+  // is refused before it is read.
+  Input input(path, kMaxSongTextBytes, Input::Larger::Ignore);
+  const Source& source = input.source();
+  std::uint8_t head[4] = {};
+  source.readZeroFilled(0, head, sizeof head);
+  try {
+    if (readLe32(head) == kSongMagic) return readSong(source);
+    if (input.exceeds()) {
+      throw Error("larger than the " + sizeText(kMaxSongTextBytes) +
+                  " a song text can hold, and not a .zvo file");
+    }
+    std::string text(static_cast<std::size_t>(source.size()), '\0');
+    source.readZeroFilled(0, text.data(), text.size());
+    // Zero bytes mean binary: some other file, not a text to misread.
+    if (text.find('\0') != std::string::npos) throw LoadError("not a valid .zvo file");
+    try {
+      return compileSongText(text);
+    } catch (const SongTextError&) {
+      // Named as a song file, it was surely not meant as a text.
+      std::string lower = path;
+      for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      if (lower.ends_with(".zvo")) throw LoadError("not a valid .zvo file");
+      throw;
+    }
+  } catch (const Error& e) {
+    throw Error(input.name() + ": " + e.what(), e.status());
+  }
+}
+
+SampleBank loadBankInput(const std::string& path) {
+  Input input(path, kMaxBankFileBytes, Input::Larger::Ignore);
+  try {
+    return readSampleBank(input.source());
+  } catch (const Error& e) {
+    throw Error(input.name() + ": " + e.what(), e.status());
+  }
+}
+
+}  // namespace zorvik::tool

@@ -1,0 +1,54 @@
+// The tool's inputs, by name: "-" is standard input; a regular file is read
+// where it lies; anything else that reads (a pipe, /dev/stdin, the FIFO of a
+// shell's <(...)) is read into memory first, never past a bound, so memory
+// follows the input and not what it claims.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "formats/bank.hpp"
+#include "formats/song.hpp"
+#include "formats/source.hpp"
+
+namespace zorvik::tool {
+
+class Input {
+ public:
+  enum class Larger { Refuse, Ignore };  // what to do with bytes past the bound
+
+  // Opens an input; throws Error "cannot read NAME: reason", or, when it
+  // holds more than maxBytes and that is refused, "NAME: larger than ...".
+  Input(const std::string& path, std::uint64_t maxBytes, Larger larger);
+
+  const Source& source() const { return *source_; }
+  // Whether the input held more than maxBytes (only the first of them are
+  // in source() when it is a stream).
+  bool exceeds() const { return exceeds_; }
+  // The input as messages name it: its path, or "standard input".
+  const std::string& name() const { return name_; }
+
+ private:
+  std::string name_;
+  bool exceeds_ = false;
+  std::vector<std::uint8_t> bytes_;  // what a stream held
+  std::unique_ptr<Source> source_;
+};
+
+// The largest song text read: far beyond any real song.
+inline constexpr std::uint64_t kMaxSongTextBytes = 1 << 20;
+// The largest bank file that means anything: a block may start at any
+// 32-bit offset and be up to 4 GiB long.
+inline constexpr std::uint64_t kMaxBankFileBytes = 2 * std::uint64_t{0xFFFFFFFF};
+
+// A song from a .zvo file or from a song text, told apart by content: a
+// file that begins with the song magic is a song file, one that holds no
+// zero byte a song text. Throws Error "NAME: message".
+Song loadSongInput(const std::string& path);
+
+// A bank file, exactly this one. Throws Error "NAME: message".
+SampleBank loadBankInput(const std::string& path);
+
+}  // namespace zorvik::tool
