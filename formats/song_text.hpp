@@ -33,6 +33,9 @@ class SongTextError : public Error {
   int column_;
 };
 
+// The largest song text read: far beyond any real song.
+inline constexpr std::size_t kMaxSongTextBytes = 1 << 20;
+
 // Builds a song from its text; throws SongTextError naming the line and
 // column and what was expected there.
 Song compileSongText(std::string_view text);

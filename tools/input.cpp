@@ -12,6 +12,7 @@
 
 #include "formats/bytes.hpp"
 #include "formats/error.hpp"
+#include "formats/song_input.hpp"
 #include "formats/song_text.hpp"
 
 namespace zorvik::tool {
@@ -85,30 +86,12 @@ Input::Input(const std::string& path, std::uint64_t maxBytes, Larger larger)
 
 Song loadSongInput(const std::string& path) {
   // A song file's bytes past its 680 are never read; a text past the bound
-  // is refused before it is read.
-  Input input(path, kMaxSongTextBytes, Input::Larger::Ignore);
-  const Source& source = input.source();
-  std::uint8_t head[4] = {};
-  source.readZeroFilled(0, head, sizeof head);
+  // is refused before it is read (one byte more is kept to tell).
+  Input input(path, kMaxSongTextBytes + 1, Input::Larger::Ignore);
+  std::string lower = path;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   try {
-    if (readLe32(head) == kSongMagic) return readSong(source);
-    if (input.exceeds()) {
-      throw Error("larger than the " + sizeText(kMaxSongTextBytes) +
-                  " a song text can hold, and not a .zvo file");
-    }
-    std::string text(static_cast<std::size_t>(source.size()), '\0');
-    source.readZeroFilled(0, text.data(), text.size());
-    // Zero bytes mean binary: some other file, not a text to misread.
-    if (text.find('\0') != std::string::npos) throw LoadError("not a valid .zvo file");
-    try {
-      return compileSongText(text);
-    } catch (const SongTextError&) {
-      // Named as a song file, it was surely not meant as a text.
-      std::string lower = path;
-      for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      if (lower.ends_with(".zvo")) throw LoadError("not a valid .zvo file");
-      throw;
-    }
+    return readSongOrText(input.source(), lower.ends_with(".zvo"));
   } catch (const Error& e) {
     throw Error(input.name() + ": " + e.what(), e.status());
   }

@@ -37,8 +37,6 @@ class Input {
   std::unique_ptr<Source> source_;
 };
 
-// The largest song text read: far beyond any real song.
-inline constexpr std::uint64_t kMaxSongTextBytes = 1 << 20;
 // The largest bank file that means anything: a block may start at any
 // 32-bit offset and be up to 4 GiB long.
 inline constexpr std::uint64_t kMaxBankFileBytes = 2 * std::uint64_t{0xFFFFFFFF};
