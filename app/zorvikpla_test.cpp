@@ -46,6 +46,29 @@ TEST(PlayerProgram, WrongArgumentCountPrintsUsage) {
   }
 }
 
+TEST(PlayerProgram, HelpAndVersionUnlessAFileHasThatName) {
+  fixtures::TempDir dir;
+  for (const char* option : {"--help", "-h", "--version"}) {
+    auto r = run("cd " + shellQuote(dir.path().string()) + " && " + shellQuote(kPlayer) + " " +
+                 option);
+    EXPECT_EQ(r.status, 0) << option;
+    EXPECT_EQ(r.err, "") << option;
+    if (std::string(option) == "--version") {
+      EXPECT_EQ(r.out, "zorvikpla 1.1.0\n");
+    } else {
+      EXPECT_EQ(r.out.rfind("Syntax: zorvikpla.exe <filename>\n\nPlays a Zorvik song", 0), 0u)
+          << r.out;
+      EXPECT_NE(r.out.find("instruments/"), std::string::npos);
+    }
+    // A file of that name is a song to play (here not a valid one).
+    fixtures::writeFile(dir / option, std::vector<std::uint8_t>{'n', 'o'});
+    r = run("cd " + shellQuote(dir.path().string()) + " && " + shellQuote(kPlayer) + " " + option,
+            "k");
+    EXPECT_EQ(r.status, 1) << option;
+    EXPECT_EQ(r.out, "Error: not a valid .zvo file\npress any key to quit\n") << option;
+  }
+}
+
 TEST(PlayerProgram, LoadErrorsAreReportedAndEndWithStatus1) {
   auto bank = fixtures::bankFile(fixtures::countingSamples(10), "Drums", "Anon");
   auto badBank = bank;
