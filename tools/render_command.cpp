@@ -132,12 +132,13 @@ int run(const Command&, const ParsedArgs& args, const Context& context) {
                 std::to_string(outRate) + " Hz: write .wav or .flac instead");
   }
 
-  Song song = loadSongInput(songPath);
   std::vector<std::string> inputs = {songPath};
+  if (auto bankPath = args.value("bank")) inputs.push_back(*bankPath);
+  refuseInputAsOutput(kSpec, outPath, inputs);
+  Song song = loadSongInput(songPath);
   SampleBank bank;
   if (auto bankPath = args.value("bank")) {
     bank = loadBankInput(*bankPath);
-    inputs.push_back(*bankPath);
   } else {
     FoundBank found =
         findBank(bankFolders(songPath, context.programFolder), std::string(textOf(song.bankName)));
