@@ -88,8 +88,8 @@ struct AudioWriter::Stream {
   sf_count_t position = 0;
   sf_count_t length = 0;
   std::vector<std::uint8_t> rewritten;  // the header as libsndfile last wrote it
-  bool writtenPastHeader = false;        // a rewrite of sent samples: cannot be
-  int error = 0;                         // errno of a failed write
+  bool writtenPastHeader = false;       // a rewrite of sent samples: cannot be
+  int error = 0;                        // errno of a failed write
 
   bool headerChanged() const { return writtenPastHeader || rewritten != head; }
 
@@ -120,8 +120,8 @@ struct AudioWriter::Stream {
     const auto* bytes = static_cast<const std::uint8_t*>(ptr);
     if (s.seekable) {
       for (sf_count_t done = 0; done < count;) {
-        ssize_t n = ::pwrite(s.fd, bytes + done, static_cast<std::size_t>(count - done),
-                             s.position + done);
+        ssize_t n =
+            ::pwrite(s.fd, bytes + done, static_cast<std::size_t>(count - done), s.position + done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
           s.error = n < 0 ? errno : EIO;
