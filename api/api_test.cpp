@@ -43,7 +43,7 @@ TEST(Api, BadFilesAreErrorsWithTheLoadersMessage) {
     std::string message;
   } cases[] = {
       {{}, good.bank, "not a valid .zvo file"},
-      {{'#', '\n'}, good.bank, "line 2, column 1: expected 96 step lines, found 0"},
+      {{'#', '\n'}, good.bank, "line 2, column 1: expected 'title' in the header"},
       {{'z', 'v', 'k', 'o', 0, 0, 0}, good.bank, "not a valid version number"},
       {{'x', 0}, good.bank, "not a valid .zvo file"},
       {good.song, {}, "not a valid .zvi file"},

@@ -1,9 +1,9 @@
 #include "formats/song_text.hpp"
 
 #include <algorithm>
-#include <array>
 #include <cstdio>
-#include <optional>
+
+#include "formats/song_check.hpp"
 
 namespace zorvik {
 
@@ -12,22 +12,41 @@ SongTextError::SongTextError(int line, int column, const std::string& message)
       line_(line),
       column_(column) {}
 
+std::optional<std::uint8_t> noteRow(std::string_view name) {
+  if (name == "Bb3") return 0;
+  for (std::size_t row = 0; row < kNoteNames.size(); ++row) {
+    if (kNoteNames[row] == name) return static_cast<std::uint8_t>(row);
+  }
+  return std::nullopt;
+}
+
 namespace {
+
+std::string noteNameList() {
+  std::string out;
+  for (std::size_t row = 0; row < kNoteNames.size(); ++row) {
+    out += (row == 0 ? "" : " ") + std::string(kNoteNames[row]) + (row == 0 ? " (or Bb3)" : "");
+  }
+  return out;
+}
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // A cursor over one line of the text, counting columns from 1.
 class LineReader {
  public:
   LineReader(std::string_view text, int number) : text_(text), number_(number) {}
 
-  [[noreturn]] void fail(const std::string& message) const {
-    throw SongTextError(number_, static_cast<int>(pos_) + 1, message);
+  [[noreturn]] void fail(const std::string& message) const { failAt(pos_, message); }
+  [[noreturn]] void failAt(std::size_t pos, const std::string& message) const {
+    throw SongTextError(number_, static_cast<int>(pos) + 1, message);
   }
+  int line() const { return number_; }
+  std::size_t pos() const { return pos_; }
 
   void skipSpace() {
-    while (pos_ < text_.size() &&
-           (text_[pos_] == ' ' || text_[pos_] == '\t' || text_[pos_] == '\r')) {
-      ++pos_;
-    }
+    while (pos_ < text_.size() && isSpace(text_[pos_])) ++pos_;
   }
   // True at the end of the line or at a comment.
   bool atEnd() {
@@ -41,27 +60,41 @@ class LineReader {
   std::string_view word() {
     skipSpace();
     std::size_t start = pos_;
-    while (pos_ < text_.size() && text_[pos_] != ' ' && text_[pos_] != '\t' &&
-           text_[pos_] != '\r' && text_[pos_] != '#') {
-      ++pos_;
-    }
+    while (pos_ < text_.size() && !isSpace(text_[pos_]) && text_[pos_] != '#') ++pos_;
     return text_.substr(start, pos_ - start);
   }
 
-  // A decimal number 0 to max, at the cursor.
-  std::optional<unsigned> number(unsigned max) {
+  // A decimal number 0 to 255 at the cursor; the cursor stays on failure.
+  std::optional<unsigned> byte() {
     std::size_t start = pos_;
     unsigned value = 0;
-    while (pos_ < text_.size() && text_[pos_] >= '0' && text_[pos_] <= '9' && pos_ - start < 4) {
+    while (pos_ < text_.size() && isDigit(text_[pos_]) && pos_ - start < 4) {
       value = value * 10 + static_cast<unsigned>(text_[pos_] - '0');
       ++pos_;
     }
-    if (pos_ == start || value > max ||
-        (pos_ < text_.size() && text_[pos_] >= '0' && text_[pos_] <= '9')) {
+    if (pos_ == start || value > 255 || (pos_ < text_.size() && isDigit(text_[pos_]))) {
       pos_ = start;
       return std::nullopt;
     }
     return value;
+  }
+
+  // "N:" and a space at the start of a step line: its step number.
+  std::optional<int> stepLabel() {
+    skipSpace();
+    std::size_t start = pos_;
+    std::size_t end = start;
+    while (end < text_.size() && isDigit(text_[end])) ++end;
+    if (end == start || end >= text_.size() || text_[end] != ':' ||
+        (end + 1 < text_.size() && !isSpace(text_[end + 1]) && text_[end + 1] != '#')) {
+      return std::nullopt;  // a cell such as 3:30, or no label
+    }
+    if (end - start > 3) failAt(start, "expected a step number from 0 to 95");
+    int step = 0;
+    for (std::size_t i = start; i < end; ++i) step = step * 10 + (text_[i] - '0');
+    if (step >= kSteps) failAt(start, "expected a step number from 0 to 95");
+    pos_ = end + 1;
+    return step;
   }
 
   // A double-quoted string of at most 32 bytes, with \" \\ and \xHH escapes.
@@ -85,10 +118,6 @@ class LineReader {
           int high = pos_ + 1 < text_.size() ? hexDigit(text_[pos_ + 1]) : -1;
           int low = pos_ + 2 < text_.size() ? hexDigit(text_[pos_ + 2]) : -1;
           if (high < 0 || low < 0) fail("expected two hexadecimal digits after \\x");
-          // A stored text ends at its first zero byte, so a zero inside one
-          // could not be written back: bytes after it would be lost.
-          if (high == 0 && low == 0)
-            fail("expected \\x01 to \\xff: a zero byte would end the text");
           c = static_cast<char>(high * 16 + low);
           pos_ += 2;
         } else {
@@ -105,28 +134,49 @@ class LineReader {
     return field;
   }
 
+  // A pitch: a row number or a note name.
+  std::uint8_t pitch() {
+    if (auto row = byte()) return static_cast<std::uint8_t>(*row);
+    std::size_t start = pos_;
+    if (pos_ < text_.size() && text_[pos_] >= 'A' && text_[pos_] <= 'G') {
+      std::size_t end = pos_ + 1;
+      if (end < text_.size() && (text_[end] == '#' || text_[end] == 'b')) ++end;
+      while (end < text_.size() && isDigit(text_[end])) ++end;
+      if (auto row = noteRow(text_.substr(start, end - start))) {
+        pos_ = end;
+        return *row;
+      }
+      failAt(start, "expected a note name of the table: " + noteNameList());
+    }
+    fail(
+        "expected a pitch: a row number from 0 to 255 or a note name such as C4, or --- for no "
+        "note");
+  }
+
   SongCell cell() {
     skipSpace();
     std::size_t start = pos_;
     std::string_view w = word();
-    if (w.empty())
-      fail("expected a cell: ---, a pitch row and a letter such as 12a, or PITCH:INSTRUMENT");
+    if (w.empty()) {
+      fail(
+          "expected a cell: ---, a pitch and a letter such as C4a or 12a, or "
+          "PITCH:INSTRUMENT");
+    }
     if (w == "---") return kNoNote;
     pos_ = start;
-    auto pitch = number(255);
-    if (!pitch) fail("expected a pitch row from 0 to 255, or --- for no note");
+    std::uint8_t p = pitch();
     if (pos_ < text_.size() && text_[pos_] >= 'a' && text_[pos_] <= 'z') {
       auto instrument = static_cast<std::uint8_t>(text_[pos_] - 'a');
       ++pos_;
       if (!atCellEnd()) fail("expected a space after the cell");
-      return {static_cast<std::uint8_t>(*pitch), instrument};
+      return {p, instrument};
     }
     if (pos_ < text_.size() && text_[pos_] == ':') {
       ++pos_;
-      auto instrument = number(255);
+      auto instrument = byte();
       if (!instrument) fail("expected an instrument number from 0 to 255 after ':'");
       if (!atCellEnd()) fail("expected a space after the cell");
-      return {static_cast<std::uint8_t>(*pitch), static_cast<std::uint8_t>(*instrument)};
+      return {p, static_cast<std::uint8_t>(*instrument)};
     }
     fail("expected an instrument letter a to z, or ':' and an instrument number");
   }
@@ -139,8 +189,7 @@ class LineReader {
     return -1;
   }
   bool atCellEnd() const {
-    return pos_ == text_.size() || text_[pos_] == ' ' || text_[pos_] == '\t' ||
-           text_[pos_] == '\r' || text_[pos_] == '#';
+    return pos_ == text_.size() || isSpace(text_[pos_]) || text_[pos_] == '#';
   }
 
   std::string_view text_;
@@ -150,12 +199,21 @@ class LineReader {
 
 constexpr std::array<std::string_view, 4> kKeys = {"title", "author", "bank", "tempo"};
 
+struct Place {
+  int line = 0;
+  int column = 0;
+};
+
 }  // namespace
 
-Song compileSongText(std::string_view text) {
+Song compileSongText(std::string_view text, std::vector<SongTextWarning>* warnings) {
+  if (text.starts_with("\xef\xbb\xbf")) text.remove_prefix(3);
   Song song{};
+  for (auto& step : song.cells) step.fill(kNoNote);
   std::array<bool, kKeys.size()> seen{};
-  int steps = 0;
+  std::array<std::array<Place, kChannels>, kSteps> places{};
+  int nextStep = 0;  // the step an unnumbered line is
+  bool anyStep = false;
   int lineNumber = 0;
   for (std::size_t start = 0; start <= text.size();) {
     std::size_t end = std::min(text.find('\n', start), text.size());
@@ -171,12 +229,12 @@ Song compileSongText(std::string_view text) {
       // These two point at the key itself.
       LineReader keyStart(lineText, lineNumber);
       keyStart.skipSpace();
-      if (steps > 0) keyStart.fail("expected a step line: the header comes before the steps");
+      if (anyStep) keyStart.fail("expected a step line: the header comes before the steps");
       if (seen[key]) keyStart.fail("expected '" + std::string(first) + "' only once");
       seen[key] = true;
       if (key == 3) {
         line.skipSpace();
-        auto tempo = line.number(255);
+        auto tempo = line.byte();
         if (!tempo) line.fail("expected a tempo from 0 to 255");
         song.tempo = static_cast<std::uint8_t>(*tempo);
       } else {
@@ -191,13 +249,37 @@ Song compileSongText(std::string_view text) {
     for (std::size_t k = 0; k < seen.size(); ++k) {
       if (!seen[k]) step.fail("expected '" + std::string(kKeys[k]) + "' before the first step");
     }
-    if (steps == kSteps) step.fail("expected no more than 96 step lines");
-    for (SongCell& cell : song.cells[steps]) cell = step.cell();
+    step.skipSpace();
+    std::size_t labelAt = step.pos();
+    int index = nextStep;
+    if (auto label = step.stepLabel()) {
+      if (*label < nextStep) {
+        step.failAt(labelAt, "expected a step number from " + std::to_string(nextStep) +
+                                 " to 95: numbered steps ascend");
+      }
+      index = *label;
+    } else if (index >= kSteps) {
+      step.fail("expected no more than 96 steps: the last one was step 95");
+    }
+    for (int k = 0; k < kChannels; ++k) {
+      step.skipSpace();
+      places[index][k] = {lineNumber, static_cast<int>(step.pos()) + 1};
+      song.cells[index][k] = step.cell();
+    }
     step.expectEnd();
-    ++steps;
+    nextStep = index + 1;
+    anyStep = true;
   }
-  if (steps != kSteps) {
-    throw SongTextError(lineNumber, 1, "expected 96 step lines, found " + std::to_string(steps));
+  for (std::size_t k = 0; k < seen.size(); ++k) {
+    if (!seen[k]) {
+      throw SongTextError(lineNumber, 1, "expected '" + std::string(kKeys[k]) + "' in the header");
+    }
+  }
+  if (warnings != nullptr) {
+    for (const CellWarning& w : checkSong(song)) {
+      const Place& at = places[w.step][w.channel];
+      warnings->push_back({at.line, at.column, w.message});
+    }
   }
   return song;
 }
@@ -205,8 +287,12 @@ Song compileSongText(std::string_view text) {
 namespace {
 
 std::string quote(const TextField& field) {
+  // Up to the last byte that is not zero: bytes after a first zero are kept.
+  std::size_t length = field.size();
+  while (length > 0 && field[length - 1] == '\0') --length;
   std::string out = "\"";
-  for (char c : textOf(field)) {
+  for (std::size_t i = 0; i < length; ++i) {
+    char c = field[i];
     auto byte = static_cast<unsigned char>(c);
     if (c == '"' || c == '\\') {
       out += '\\';
@@ -222,16 +308,29 @@ std::string quote(const TextField& field) {
   return out + "\"";
 }
 
+std::string pitchText(std::uint8_t pitch) {
+  return pitch < kPitchRows ? std::string(kNoteNames[pitch]) : std::to_string(pitch);
+}
+
 std::string cellText(const SongCell& cell) {
-  if (cell.isEmptyMarker()) return "---";
-  std::string out = std::to_string(cell.pitch);
-  if (cell.instrument < 26) return out + static_cast<char>('a' + cell.instrument);
+  if (cell == kNoNote) return "---";
+  std::string out = pitchText(cell.pitch);
+  if (cell.instrument < kLetteredInstruments) return out + instrumentLetter(cell.instrument);
   return out + ":" + std::to_string(cell.instrument);
+}
+
+std::string cellsText(const StepCells& cells) {
+  std::string line;
+  for (const SongCell& cell : cells) {
+    std::string text = cellText(cell);
+    line += " " + text + std::string(text.size() < 7 ? 7 - text.size() : 0, ' ');
+  }
+  return line;
 }
 
 }  // namespace
 
-std::string decompileSong(const Song& song) {
+std::string decompileSong(const Song& song, TextLayout layout) {
   std::string out;
   out += "title  " + quote(song.title) + "\n";
   out += "author " + quote(song.author) + "\n";
@@ -239,13 +338,19 @@ std::string decompileSong(const Song& song) {
   out += "tempo  " + std::to_string(song.tempo) + "\n";
   out += "\n#        ch 0    ch 1    ch 2\n";
   for (int step = 0; step < kSteps; ++step) {
-    if (step % 4 == 0) out += "# bar " + std::to_string(step / 4 + 1) + "\n";
-    std::string line = "        ";
-    for (const SongCell& cell : song.cells[step]) {
-      std::string text = cellText(cell);
-      line += " " + text + std::string(text.size() < 7 ? 7 - text.size() : 0, ' ');
+    const StepCells& cells = song.cells[step];
+    if (layout.sparse) {
+      if (std::all_of(cells.begin(), cells.end(), [](const SongCell& c) { return c == kNoNote; })) {
+        continue;
+      }
+      std::string label = std::to_string(step) + ":";
+      std::string line = label + std::string(8 - label.size(), ' ') + cellsText(cells);
+      while (line.back() == ' ') line.pop_back();
+      out += line + "\n";
+      continue;
     }
-    out += line + " # step " + std::to_string(step) + "\n";
+    if (step % 4 == 0) out += "# bar " + std::to_string(step / 4 + 1) + "\n";
+    out += "        " + cellsText(cells) + " # step " + std::to_string(step) + "\n";
   }
   return out;
 }

@@ -12,15 +12,20 @@ namespace {
 
 bool sameBytes(const Song& a, const Song& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-// Fills a text field with random bytes up to a random length and zeros after.
+// A text field of random bytes: a text, often with more bytes (any, zeros
+// among them) after the zero that ends it, or none at all.
 TextField randomField(std::mt19937& rng) {
   TextField field{};
   std::size_t length = rng() % 33;
   for (std::size_t i = 0; i < length; ++i) field[i] = static_cast<char>(1 + rng() % 255);
+  if (length < 31 && rng() % 2) {
+    for (std::size_t i = length + 1; i < 32; ++i)
+      field[i] = static_cast<char>(rng() % 4 ? 0 : rng());
+  }
   return field;
 }
 
-TEST(SongText, RoundTripKeepsEveryByte) {
+TEST(SongText, RoundTripKeepsEveryByteInBothLayouts) {
   std::mt19937 rng(96);
   for (int round = 0; round < 300; ++round) {
     Song song = fixtures::randomSong(rng);
@@ -32,8 +37,10 @@ TEST(SongText, RoundTripKeepsEveryByte) {
         song.cells[i / 3][i % 3] = {static_cast<std::uint8_t>(i),
                                     static_cast<std::uint8_t>(255 - i)};
     }
-    Song back = compileSongText(decompileSong(song));
-    ASSERT_TRUE(sameBytes(back, song)) << decompileSong(song);
+    for (bool sparse : {false, true}) {
+      std::string text = decompileSong(song, {sparse});
+      ASSERT_TRUE(sameBytes(compileSongText(text), song)) << text;
+    }
   }
 }
 
@@ -67,7 +74,7 @@ TEST(SongText, ReadableForm) {
   EXPECT_NE(text.find("title  \"Say \\\"hi\\\"\"\n"), std::string::npos) << text;
   EXPECT_NE(text.find("author \"A\\\\B\"\n"), std::string::npos);
   EXPECT_NE(text.find("tempo  100\n"), std::string::npos);
-  EXPECT_NE(text.find("# bar 1\n         12a     ---     3:30    # step 0\n"), std::string::npos)
+  EXPECT_NE(text.find("# bar 1\n         F5a     ---     D4:30   # step 0\n"), std::string::npos)
       << text;
   EXPECT_NE(text.find("# bar 24\n"), std::string::npos);
 }
@@ -91,20 +98,36 @@ TEST(SongText, ErrorsNameLineColumnAndWhatWasExpected) {
       {"title \"open\n", 1, 12, "expected a closing '\"'"},
       {"title \"" + std::string(33, 'x') + "\"\n", 1, 40, "expected at most 32 bytes of text"},
       {"title \"\\q\"\n", 1, 9, "expected \\\", \\\\ or \\xHH"},
-      {"title \"a\\x00b\"\n", 1, 10, "expected \\x01 to \\xff: a zero byte would end the text"},
       {"title \"a\" extra\n", 1, 11, "expected the end of the line or a '#' comment"},
       {"title \"T\"\ntitle \"U\"\n", 2, 1, "expected 'title' only once"},
       {"title \"T\"\n--- --- ---\n", 2, 1, "expected 'author' before the first step"},
       {header() + "12a --- \n", 5, 9,
-       "expected a cell: ---, a pitch row and a letter such as 12a, or PITCH:INSTRUMENT"},
+       "expected a cell: ---, a pitch and a letter such as C4a or 12a, or PITCH:INSTRUMENT"},
       {header() + "12A --- ---\n", 5, 3,
        "expected an instrument letter a to z, or ':' and an instrument number"},
-      {header() + "300a --- ---\n", 5, 1, "expected a pitch row from 0 to 255, or --- for no note"},
+      {header() + "300a --- ---\n", 5, 1,
+       "expected a pitch: a row number from 0 to 255 or a note name such as C4, or --- for no "
+       "note"},
+      {header() + "256a --- ---\n", 5, 1,
+       "expected a pitch: a row number from 0 to 255 or a note name such as C4, or --- for no "
+       "note"},
+      {header() + "C#4a --- ---\n", 5, 1,
+       "expected a note name of the table: A#3 (or Bb3) B3 C4 D4 E4 F4 G4 A4 B4 C5 D5 E5 F5 G5 "
+       "A5 B5"},
+      {header() + "c4a --- ---\n", 5, 1,
+       "expected a pitch: a row number from 0 to 255 or a note name such as C4, or --- for no "
+       "note"},
+      {header() + "10: --- --- ---\n5: --- --- ---\n", 6, 1,
+       "expected a step number from 11 to 95: numbered steps ascend"},
+      {header() + "96: --- --- ---\n", 5, 1, "expected a step number from 0 to 95"},
+      {header() + "95: --- --- ---\n--- --- ---\n", 6, 1,
+       "expected no more than 96 steps: the last one was step 95"},
+      {header() + "1000: --- --- ---\n", 5, 1, "expected a step number from 0 to 95"},
       {header() + "1:256 --- ---\n", 5, 3, "expected an instrument number from 0 to 255 after ':'"},
       {header() + "1ab --- ---\n", 5, 3, "expected a space after the cell"},
       {header() + "--- --- --- ---\n", 5, 13, "expected the end of the line or a '#' comment"},
-      {header() + steps(95), 100, 1, "expected 96 step lines, found 95"},
-      {header() + steps(97), 101, 1, "expected no more than 96 step lines"},
+      {header() + steps(97), 101, 1, "expected no more than 96 steps: the last one was step 95"},
+      {"title \"T\"\nauthor \"A\"\ntempo 1\n", 4, 1, "expected 'bank' in the header"},
       {header() + steps(1) + "tempo 7\n", 6, 1,
        "expected a step line: the header comes before the steps"},
   };
@@ -119,6 +142,107 @@ TEST(SongText, ErrorsNameLineColumnAndWhatWasExpected) {
                                            std::to_string(c.column) + ": " + c.expected);
     }
   }
+}
+
+TEST(SongText, NoteNamesForTheSixteenRows) {
+  const char* names[] = {"A#3", "B3", "C4", "D4", "E4", "F4", "G4", "A4",
+                         "B4",  "C5", "D5", "E5", "F5", "G5", "A5", "B5"};
+  for (int row = 0; row < kPitchRows; ++row) {
+    Song song = fixtures::emptySong();
+    song.cells[0][0] = {static_cast<std::uint8_t>(row), 2};
+    song.cells[0][1] = {static_cast<std::uint8_t>(row), 40};
+    std::string text = decompileSong(song);
+    EXPECT_NE(text.find(std::string(" ") + names[row] + "c "), std::string::npos) << text;
+    EXPECT_NE(text.find(std::string(" ") + names[row] + ":40 "), std::string::npos) << text;
+    EXPECT_EQ(noteRow(names[row]), row);
+    Song back = compileSongText(header() + names[row] + "c " + std::to_string(row) + "c ---\n");
+    EXPECT_EQ(back.cells[0][0], (SongCell{static_cast<std::uint8_t>(row), 2})) << names[row];
+    EXPECT_EQ(back.cells[0][1], back.cells[0][0]) << names[row];
+  }
+  EXPECT_EQ(noteRow("Bb3"), 0);
+  for (const char* name : {"C#4", "Cb4", "C3", "C6", "H4", "c4", "C", "C44", ""}) {
+    EXPECT_FALSE(noteRow(name)) << name;
+  }
+  // Rows 16 and up are numbers, both ways.
+  Song song = fixtures::emptySong();
+  song.cells[0][0] = {16, 0};
+  EXPECT_NE(decompileSong(song).find(" 16a "), std::string::npos);
+}
+
+TEST(SongText, TheNamesFollowTheNoteTable) {
+  // Row 2 is C4, and every row is as many semitones above C4 as the note
+  // table has it above row 2.
+  const int semitoneOfName[] = {-2, -1, 0, 2, 4, 5, 7, 9, 11, 12, 14, 16, 17, 19, 21, 23};
+  const int table[kPitchRows] = {0, 1, 2, 4, 6, 7, 9, 11, 13, 14, 16, 18, 19, 21, 23, 25};
+  for (int row = 0; row < kPitchRows; ++row) {
+    EXPECT_EQ(semitoneOfName[row], table[row] - table[2]) << kNoteNames[row];
+  }
+}
+
+TEST(SongText, SparseStepsAreNumberedAndTheRestEmpty) {
+  Song song = compileSongText(header() +
+                              "24: C4a --- G4h\n"
+                              "    ---  1b ---   # step 25\n"
+                              "90:  3:30 --- ---\n"
+                              "95: --- --- B5o\n");
+  for (int step = 0; step < kSteps; ++step) {
+    StepCells expected = {kNoNote, kNoNote, kNoNote};
+    if (step == 24) expected = {SongCell{2, 0}, kNoNote, SongCell{6, 7}};
+    if (step == 25) expected = {kNoNote, SongCell{1, 1}, kNoNote};
+    if (step == 90) expected = {SongCell{3, 30}, kNoNote, kNoNote};
+    if (step == 95) expected = {kNoNote, kNoNote, SongCell{15, 14}};
+    EXPECT_EQ(song.cells[step], expected) << step;
+  }
+  std::string sparse = decompileSong(song, {true});
+  EXPECT_NE(sparse.find("\n24:      C4a     ---     G4h\n25:"), std::string::npos) << sparse;
+  EXPECT_EQ(sparse.find("# step"), std::string::npos);
+  EXPECT_EQ(sparse.find("\n26:"), std::string::npos);
+}
+
+TEST(SongText, WarningsNameWhereTheCellIs) {
+  std::vector<SongTextWarning> warnings;
+  compileSongText(header() +
+                      "C4a 14b  3:15\n"
+                      "\n"
+                      "40:  A#3c  --- 20:1  # here\n",
+                  &warnings);
+  ASSERT_EQ(warnings.size(), 4u);
+  struct Expected {
+    int line, column;
+    const char* message;
+  } expected[] = {
+      {5, 5, "pitch row 14 plays but is not shown on the piano roll (rows 1 to 13)"},
+      {5, 10, "instrument p has no sample in the bank; it cuts the step but stays silent"},
+      {7, 6, "pitch row 0 plays but is not shown on the piano roll (rows 1 to 13)"},
+      {7, 16, "pitch row 20 is past the note table (0 to 15); it cuts the step but stays silent"},
+  };
+  for (std::size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(warnings[i].line, expected[i].line) << i;
+    EXPECT_EQ(warnings[i].column, expected[i].column) << i;
+    EXPECT_EQ(warnings[i].message, expected[i].message) << i;
+  }
+}
+
+TEST(SongText, AByteOrderMarkIsSkipped) {
+  Song song = compileSongText("\xef\xbb\xbf" + header() + "C4a --- ---\n");
+  EXPECT_EQ(textOf(song.title), "T");
+  EXPECT_EQ(song.cells[0][0], (SongCell{2, 0}));
+  try {
+    compileSongText("\xef\xbb\xbftempo x\n");
+    ADD_FAILURE();
+  } catch (const SongTextError& e) {
+    EXPECT_EQ(e.column(), 7);  // columns count from after the mark
+  }
+}
+
+TEST(SongText, BytesAfterATextsEndSurvive) {
+  Song song = fixtures::emptySong(3, "Name");
+  song.title[6] = 'x';  // "Name", zero, zero, "x", zeros
+  std::string text = decompileSong(song);
+  EXPECT_NE(text.find("title  \"Name\\x00\\x00x\"\n"), std::string::npos) << text;
+  EXPECT_TRUE(sameBytes(compileSongText(text), song));
+  song.title.fill('T');  // no zero byte at all
+  EXPECT_TRUE(sameBytes(compileSongText(decompileSong(song)), song));
 }
 
 TEST(SongText, CommentsBlankLinesAndCrlfAreAccepted) {

@@ -1,0 +1,251 @@
+// Writing songs and sharing them: song texts and pipes wherever a song or
+// a bank is read, compile warnings, and every render format and option.
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <cmath>
+#include <filesystem>
+
+#include "engine/mixer.hpp"
+#include "formats/song_text.hpp"
+#include "testing/fixtures.hpp"
+#include "testing/run.hpp"
+
+namespace zorvik {
+namespace {
+
+using fixtures::run;
+using fixtures::shellQuote;
+namespace fs = std::filesystem;
+
+const std::string kZorvik = ZORVIK_PATH;
+
+std::string zorvik(const std::string& args) { return shellQuote(kZorvik) + " " + args; }
+
+struct Audio {
+  SF_INFO info{};
+  std::vector<double> samples;  // on the 16-bit scale
+};
+
+Audio readAudio(const fs::path& path) {
+  Audio audio;
+  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &audio.info);
+  if (file == nullptr) return audio;
+  sf_command(file, SFC_SET_NORM_DOUBLE, nullptr, SF_FALSE);
+  audio.samples.resize(static_cast<std::size_t>(audio.info.frames));
+  audio.samples.resize(static_cast<std::size_t>(
+      sf_read_double(file, audio.samples.data(), static_cast<sf_count_t>(audio.samples.size()))));
+  sf_close(file);
+  return audio;
+}
+
+// A song with notes in a folder, as a song file and as its text, with its bank.
+struct Folder {
+  fixtures::TempDir dir;
+  Song song = fixtures::emptySong(220, "Shared", "Tester", "mine.zvi");
+  fixtures::SampleSet samples;
+  Folder() {
+    std::mt19937 rng(8);
+    for (auto& s : samples) {
+      s.resize(3000);
+      for (auto& v : s) v = static_cast<std::int16_t>(static_cast<int>(rng() % 40000) - 20000);
+    }
+    for (int step = 0; step < kSteps; step += 2) {
+      song.cells[step] = {SongCell{static_cast<std::uint8_t>(step % 16), 1}, kNoNote,
+                          SongCell{9, static_cast<std::uint8_t>(step % 14)}};
+    }
+    fixtures::writeFile(dir / "song.zvo", fixtures::songFile(song));
+    std::string text = decompileSong(song);
+    fixtures::writeFile(dir / "song.txt", std::vector<std::uint8_t>(text.begin(), text.end()));
+    fixtures::writeFile(dir / "mine.zvi", fixtures::bankFile(samples));
+  }
+  std::string in(const std::string& command) const {
+    return "cd " + shellQuote(dir.path().string()) + " && " + command;
+  }
+  std::vector<std::int16_t> stream(std::size_t n) const {
+    SampleBank bank = fixtures::makeBank(samples);
+    Player player(song.tempo, song, bank);
+    std::vector<std::int16_t> out(n);
+    for (auto& v : out) v = nextSample(player);
+    return out;
+  }
+};
+
+TEST(Sharing, EveryReaderTakesAPipeStandardInputAndText) {
+  Folder f;
+  const std::string expectedInfo = run(f.in(zorvik("info song.zvo"))).out;
+  const std::string expectedList = run(f.in(zorvik("bank list mine.zvi"))).out;
+  ASSERT_NE(expectedInfo.find("Title:        Shared"), std::string::npos);
+  // Each way of handing over a file: by name, '-', /dev/stdin, a FIFO.
+  struct Way {
+    const char* what;
+    std::string (*wrap)(const std::string& command, const std::string& file);
+  } ways[] = {
+      {"name", [](const std::string& c, const std::string& file) { return c + " " + file; }},
+      {"-", [](const std::string& c, const std::string& file) { return c + " - < " + file; }},
+      {"/dev/stdin",
+       [](const std::string& c, const std::string& file) { return c + " /dev/stdin < " + file; }},
+      {"FIFO",
+       [](const std::string& c, const std::string& file) {
+         return "rm -f fifo && mkfifo fifo && (cat " + file + " > fifo &) && " + c + " fifo";
+       }},
+  };
+  for (const Way& way : ways) {
+    for (const char* song : {"song.zvo", "song.txt"}) {
+      auto r = run(f.in(way.wrap(zorvik("info"), song)));
+      EXPECT_EQ(r.out, expectedInfo) << way.what << " " << song << r.err;
+      r = run(f.in(way.wrap(zorvik("song decompile"), song)));
+      EXPECT_EQ(r.out, decompileSong(f.song)) << way.what << " " << song << r.err;
+      r = run(f.in(way.wrap(zorvik("render --bank mine.zvi --samples 3000 --"), song) + " x.wav"));
+      EXPECT_EQ(r.status, 0) << way.what << " " << song << r.err;
+      auto expected = f.stream(3000);
+      EXPECT_EQ(readAudio(f.dir / "x.wav").samples,
+                std::vector<double>(expected.begin(), expected.end()))
+          << way.what << " " << song;
+    }
+    auto r = run(f.in(way.wrap(zorvik("song compile"), "song.txt") + " out.zvo"));
+    EXPECT_EQ(r.status, 0) << way.what << r.err;
+    EXPECT_EQ(fixtures::readFile(f.dir / "out.zvo"), fixtures::readFile(f.dir / "song.zvo"));
+    r = run(f.in(way.wrap(zorvik("bank list"), "mine.zvi")));
+    EXPECT_EQ(r.out, expectedList) << way.what << r.err;
+    r = run(f.in(way.wrap(zorvik("render song.zvo x.wav --samples 3000 --bank"), "mine.zvi")));
+    EXPECT_EQ(r.status, 0) << way.what << r.err;
+    auto audio = readAudio(f.dir / "x.wav");
+    auto expected = f.stream(3000);
+    EXPECT_EQ(audio.samples, std::vector<double>(expected.begin(), expected.end())) << way.what;
+  }
+}
+
+TEST(Sharing, RenderingATextEqualsCompilingThenRendering) {
+  Folder f;
+  auto r = run(f.in(zorvik("render song.txt a.wav --loops 2") + " && " +
+                    zorvik("song compile song.txt c.zvo") + " && " +
+                    zorvik("render c.zvo b.wav --loops 2")));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(fixtures::readFile(f.dir / "a.wav"), fixtures::readFile(f.dir / "b.wav"));
+  EXPECT_EQ(readAudio(f.dir / "a.wav").samples.size(), 2u * 96 * stepLength(220));
+}
+
+TEST(Sharing, CompileWarnsWithLineAndColumnAndStrictRefuses) {
+  Folder f;
+  std::string text =
+      "title \"W\"\nauthor \"A\"\nbank \"b.zvi\"\ntempo 9\n"
+      "10: C4a  B5c  ---\n"
+      "11: 20:1 ---  2:15\n";
+  fixtures::writeFile(f.dir / "w.txt", std::vector<std::uint8_t>(text.begin(), text.end()));
+  auto r = run(f.in(zorvik("song compile w.txt w.zvo")));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err,
+            "zorvik: warning: w.txt: line 5, column 10: pitch row 15 plays but is not shown on "
+            "the piano roll (rows 1 to 13)\n"
+            "zorvik: warning: w.txt: line 6, column 5: pitch row 20 is past the note table (0 to "
+            "15); it cuts the step but stays silent\n"
+            "zorvik: warning: w.txt: line 6, column 15: instrument p has no sample in the bank; it "
+            "cuts the step but stays silent\n");
+  EXPECT_TRUE(fs::exists(f.dir / "w.zvo"));
+  r = run(f.in(zorvik("song compile --strict w.txt s.zvo")));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 3) << r.err;
+  EXPECT_EQ(r.err.find("warning"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(f.dir / "s.zvo"));
+  // A sparse text, with a byte-order mark, both ways.
+  r = run(f.in("printf '\\357\\273\\277' > bom.txt && " +
+               zorvik("song decompile --sparse song.zvo") + " >> bom.txt && " +
+               zorvik("song compile bom.txt back.zvo")));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(fixtures::readFile(f.dir / "back.zvo"), fixtures::readFile(f.dir / "song.zvo"));
+}
+
+TEST(Sharing, EveryFormatReadsBackWithItsLengthAndRate) {
+  Folder f;
+  const std::size_t n = 32004 * 2;
+  const auto exact = f.stream(n);
+  struct Case {
+    const char* file;
+    int major;
+    int rate;
+    bool lossy;
+    const char* note;  // expected on standard error, if anything
+  } cases[] = {
+      {"a.wav", SF_FORMAT_WAV, 32004, false, ""},
+      {"a.rf64", SF_FORMAT_RF64, 32004, false, ""},
+      {"a.flac", SF_FORMAT_FLAC, 32004, false, ""},
+      {"a.aiff", SF_FORMAT_AIFF, 32004, false, ""},
+      {"a.ogg", SF_FORMAT_OGG, 32004, true, ""},
+      {"a.opus", SF_FORMAT_OGG, 48000, true,
+       "zorvik: Ogg Opus cannot hold 32004 Hz: converting to 48000 Hz\n"},
+      {"a.mp3", SF_FORMAT_MPEG, 44100, true,
+       "zorvik: MP3 cannot hold 32004 Hz: converting to 44100 Hz\n"},
+  };
+  for (const auto& c : cases) {
+    auto r = run(
+        f.in(zorvik("render song.zvo " + std::string(c.file) + " --samples " + std::to_string(n))));
+    ASSERT_EQ(r.status, 0) << c.file << r.err;
+    EXPECT_EQ(r.err.rfind(c.note, 0), 0u) << c.file << r.err;
+    Audio audio = readAudio(f.dir / c.file);
+    EXPECT_EQ(audio.info.format & SF_FORMAT_TYPEMASK, c.major) << c.file;
+    EXPECT_EQ(audio.info.samplerate, c.rate) << c.file;
+    EXPECT_EQ(audio.info.channels, 1) << c.file;
+    double expectedLength = static_cast<double>(n) * c.rate / 32004;
+    // Lossy encoders may pad a frame at the start or the end.
+    EXPECT_NEAR(static_cast<double>(audio.samples.size()), expectedLength, c.lossy ? 2000 : 0)
+        << c.file;
+    if (!c.lossy) {
+      EXPECT_EQ(audio.samples, std::vector<double>(exact.begin(), exact.end())) << c.file;
+    }
+  }
+}
+
+TEST(Sharing, RateAndGain) {
+  Folder f;
+  const std::size_t n = 100000;
+  for (int rate : {48000, 44100, 22050, 96000}) {
+    auto r = run(f.in(zorvik("render song.zvo r.wav --samples " + std::to_string(n) + " --rate " +
+                             std::to_string(rate))));
+    ASSERT_EQ(r.status, 0) << rate << r.err;
+    Audio audio = readAudio(f.dir / "r.wav");
+    EXPECT_EQ(audio.info.samplerate, rate);
+    EXPECT_NEAR(static_cast<double>(audio.samples.size()), static_cast<double>(n) * rate / 32004,
+                1.0)
+        << rate;
+  }
+  // Opus takes only its own rates.
+  auto r = run(f.in(zorvik("render song.zvo r.opus --rate 44100")));
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("Ogg Opus holds only 8000, 12000, 16000, 24000, 48000 Hz"),
+            std::string::npos)
+      << r.err;
+
+  // +12 dB makes every sample four times louder; what passes full scale is
+  // limited and counted.
+  const auto exact = f.stream(n);
+  const double scale = std::pow(10.0, 12.0 / 20);
+  std::size_t past = 0;
+  for (std::int16_t v : exact) {
+    double louder = std::round(v * scale);
+    past += louder > 32767 || louder < -32768;
+  }
+  ASSERT_GT(past, 0u);
+  r = run(f.in(zorvik("render song.zvo g.wav --gain 12 --samples " + std::to_string(n))));
+  ASSERT_EQ(r.status, 0) << r.err;
+  Audio audio = readAudio(f.dir / "g.wav");
+  ASSERT_EQ(audio.samples.size(), n);
+  std::size_t limited = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    double want = std::round(exact[i] * scale);
+    if (want > 32767 || want < -32768) {
+      ++limited;
+      want = want > 0 ? 32767 : -32768;
+    }
+    ASSERT_EQ(audio.samples[i], want) << i;
+  }
+  EXPECT_EQ(limited, past);
+  EXPECT_EQ(r.err, "zorvik: warning: " + std::to_string(past) +
+                       " samples passed full scale and were limited\n");
+  r = run(f.in(zorvik("render song.zvo g.wav --gain 61")));
+  EXPECT_EQ(r.status, 2);
+}
+
+}  // namespace
+}  // namespace zorvik
