@@ -106,14 +106,16 @@ function startNode() {
 }
 
 async function togglePlay() {
+  ui.play.disabled = true;
   try {
     if (state.context === null) {
       // The context runs at the song's rate; the browser resamples to the
-      // device.
-      state.context = new AudioContext({ sampleRate: kSampleRate });
-      await addWorklet(state.context);
+      // device. Songs chosen meanwhile start once the worklet is there.
+      const context = new AudioContext({ sampleRate: kSampleRate });
+      await addWorklet(context);
+      state.context = context;
       startNode();
-      await state.context.resume();
+      await context.resume();
     } else if (state.context.state === "running") {
       await state.context.suspend();
     } else {
@@ -123,6 +125,7 @@ async function togglePlay() {
     showMessage(`Error: cannot play: ${error.message}`);
   }
   ui.play.textContent = state.context?.state === "running" ? "Pause" : "Play";
+  ui.play.disabled = false;
 }
 
 // Opens files: banks (.zvi) first, each checked with the current song,
