@@ -3,12 +3,16 @@ BUILD := build
 CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
 
-.PHONY: all setup configure build test play bench fuzz install clean
+.PHONY: all setup configure build test play web bench fuzz install clean
 
 all: build
 
+# The web player and the tests need more than the native build; the
+# setting holds for every target these two depend on.
+test web: SETUP_FOR := web
+
 setup:
-	@scripts/setup
+	@scripts/setup $(SETUP_FOR)
 
 configure: setup
 	@[ -f $(BUILD)/build.ninja ] || cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
@@ -22,6 +26,11 @@ test: build
 play: build
 	$(BUILD)/zorvikpla $(BUILD)/examples/$(or $(SONG),first-light).zvo
 
+# The web player in build-web/, with the demo songs and the default bank
+# of the native build.
+web: build
+	@ZORVIK_NATIVE_BUILD=$(BUILD) web/build
+
 bench: build
 	$(BUILD)/bench/engine_bench
 
@@ -32,4 +41,4 @@ install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
-	rm -rf $(BUILD) build-san
+	rm -rf $(BUILD) build-san build-web build-wasm
