@@ -3,7 +3,7 @@ BUILD := build
 CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
 
-.PHONY: all setup configure build test play bench fuzz install clean
+.PHONY: all setup configure build test play bench fuzz install uninstall clean
 
 all: build
 
@@ -29,7 +29,10 @@ fuzz: setup
 	@scripts/fuzz
 
 install: build
-	cmake --install $(BUILD) --prefix $(PREFIX)
+	@cmake -D BUILD=$(BUILD) -D PREFIX=$(PREFIX) -D ACTION=install -P packaging/install.cmake
+
+uninstall:
+	@cmake -D BUILD=$(BUILD) -D PREFIX=$(PREFIX) -D ACTION=uninstall -P packaging/install.cmake
 
 clean:
 	rm -rf $(BUILD) build-san
