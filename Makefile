@@ -3,7 +3,7 @@ BUILD := build
 CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
 
-.PHONY: all setup configure build test play bench fuzz install uninstall clean
+.PHONY: all setup configure build test play bench fuzz install uninstall deb clean
 
 all: build
 
@@ -33,6 +33,9 @@ install: build
 
 uninstall:
 	@cmake -D BUILD=$(BUILD) -D PREFIX=$(PREFIX) -D ACTION=uninstall -P packaging/install.cmake
+
+deb: build
+	@cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) build-san
