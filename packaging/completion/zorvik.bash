@@ -27,8 +27,8 @@ _zorvik_files() {
 }
 
 _zorvik_dirs() {
-  local IFS=$'\n'
-  COMPREPLY+=($(compgen -d -- "$1"))
+  local dir
+  while IFS= read -r dir; do COMPREPLY+=("$dir"); done < <(compgen -d -- "$1")
   compopt -o filenames 2>/dev/null || true
 }
 
