@@ -53,6 +53,10 @@ void onContinue(int) {
 }
 
 void handle(int signal, void (*handler)(int)) {
+  // A signal ignored from the start (SIGINT for a shell's background job)
+  // stays ignored.
+  struct sigaction old {};
+  if (::sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) return;
   struct sigaction action {};
   action.sa_handler = handler;
   sigemptyset(&action.sa_mask);

@@ -1,23 +1,25 @@
 // The player run as a user runs it: in a terminal (tmux), with SDL's silent
-// audio driver, read back from the screen, ended by a key.
+// audio driver, read back from the screen, ended by a key, a signal or a
+// stop; and whatever ends it, the terminal is given back as it was.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <sstream>
-#include <thread>
 
 #include "display/screen.hpp"
 #include "testing/fixtures.hpp"
 #include "testing/run.hpp"
+#include "testing/terminal_session.hpp"
 
 namespace zorvik {
 namespace {
 
 using fixtures::run;
 using fixtures::shellQuote;
+using fixtures::TerminalSession;
+using namespace std::chrono_literals;
 
 std::string rstrip(std::string s) {
   while (!s.empty() && (s.back() == ' ' || s.back() == '\n')) s.pop_back();
@@ -32,58 +34,8 @@ std::vector<std::string> rstrippedLines(const std::string& text) {
   return lines;
 }
 
-class TerminalSession {
- public:
-  TerminalSession(const std::string& driver, const Song& song, const fixtures::SampleSet& samples) {
-    std::filesystem::create_directories(dir_ / "instruments");
-    std::filesystem::copy_file(ZORVIKPLA_PATH, dir_ / "zorvikpla");
-    fixtures::writeFile(dir_ / "instruments" / "default.zvi",
-                        fixtures::bankFile(samples, "Drums", "Anon"));
-    fixtures::writeFile(dir_ / "song.zvo", fixtures::songFile(song));
-    std::string script = "cd " + shellQuote(dir_.path().string()) +
-                         " && stty -g > before && SDL_AUDIODRIVER=" + driver + " " +
-                         shellQuote((dir_ / "zorvikpla").string()) +
-                         " song.zvo 2> err; echo $? > status; stty -g > after; sleep 60";
-    tmux("new-session -d -x 80 -y 30 " + shellQuote(script));
-  }
-  ~TerminalSession() { tmux("kill-server"); }
-
-  std::string capture() { return run(tmuxCommand("capture-pane -p")).out; }
-  void signalPlayer(const char* signal) {
-    // Anchored, so that it matches the player and not the shell that started it.
-    run("pkill -" + std::string(signal) + " -f " +
-        shellQuote("^" + dir_.path().string() + "/zorvikpla"));
-  }
-  void pressKey() { tmux("send-keys q"); }
-  std::string file(const char* name) {
-    auto bytes = fixtures::readFile(dir_ / name);
-    return {bytes.begin(), bytes.end()};
-  }
-
-  // Polls until `ready` holds, for up to ten seconds.
-  template <typename F>
-  bool waitFor(F ready) {
-    for (int i = 0; i < 200; ++i) {
-      if (ready()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
-  }
-
- private:
-  std::string tmuxCommand(const std::string& args) {
-    return "tmux -L " + shellQuote(socket_) + " " + args;
-  }
-  void tmux(const std::string& args) { run(tmuxCommand(args)); }
-
-  fixtures::TempDir dir_;
-  std::string socket_ =
-      "zorvik-test-" + std::to_string(::getpid()) + "-" + std::to_string(++sessions_);
-  static inline int sessions_ = 0;
-};
-
-Song exampleSong() {
-  Song song = fixtures::emptySong(255, "Example", "Anon");
+Song exampleSong(std::string_view title = "Example") {
+  Song song = fixtures::emptySong(255, title, "Anon");
   song.cells[0][0] = {12, 0};
   song.cells[2][0] = {9, 1};
   song.cells[5] = {SongCell{6, 3}, SongCell{4, 4}, kNoNote};
@@ -91,42 +43,80 @@ Song exampleSong() {
   return song;
 }
 
+SampleBankHeader bankHeader() {
+  SampleBankHeader bank{};
+  bank.name = makeTextField("Drums");
+  bank.author = makeTextField("Anon");
+  return bank;
+}
+
+// A folder holding the player, its instruments/ and a song.
+struct Install {
+  fixtures::TempDir dir;
+  std::string player = (dir / "zorvikpla").string();
+  explicit Install(const Song& song = exampleSong()) {
+    std::filesystem::create_directories(dir / "instruments");
+    std::filesystem::copy_file(ZORVIKPLA_PATH, player);
+    fixtures::writeFile(dir / "instruments" / "default.zvi",
+                        fixtures::bankFile(fixtures::countingSamples(3000), "Drums", "Anon"));
+    fixtures::writeFile(dir / "song.zvo", fixtures::songFile(song));
+  }
+  // The player's command line in the session, standard error to err.
+  std::string command(const std::string& driver = "dummy") const {
+    return "SDL_AUDIODRIVER=" + driver + " " + shellQuote(player) + " song.zvo 2> err";
+  }
+};
+
 // The step whose screen this is, or -1 when it is no playing screen.
 int shownStep(const std::vector<std::string>& lines, const Song& song,
-              const SampleBankHeader& bank) {
+              const SampleBankHeader& bank = bankHeader()) {
   RollPages pages = buildRollPages(song);
   for (int step = 0; step < kSteps; ++step) {
-    std::ostringstream expected;
-    redrawScreen(expected, ScreenMode::Exact, song, bank, pages, step);
-    if (rstrippedLines(expected.str()) == lines) return step;
+    if (rstrippedLines([&] {
+          std::string text;
+          for (const auto& l : screenLines(song, bank, pages, step)) text += l + "\n";
+          return text;
+        }()) == lines) {
+      return step;
+    }
   }
   return -1;
 }
 
+bool showsScreen(TerminalSession& session) {
+  return session.capture().find("press any key to exit") != std::string::npos;
+}
+
+// The terminal's settings now, as stty -g prints them.
+std::string settings(TerminalSession& session) {
+  return run("stty -g -F " + shellQuote(session.tty())).out;
+}
+
 void playAndQuit(const std::string& driver, bool expectWarning) {
   Song song = exampleSong();
-  SampleBankHeader bank{};
-  bank.name = makeTextField("Drums");
-  bank.author = makeTextField("Anon");
-  TerminalSession session(driver, song, fixtures::countingSamples(3000));
+  Install install(song);
+  TerminalSession session(install.dir.path(), install.command(driver));
 
   std::vector<std::string> screen;
-  ASSERT_TRUE(session.waitFor([&] {
+  ASSERT_TRUE(TerminalSession::waitFor([&] {
     screen = rstrippedLines(session.capture());
     return screen.size() == 21 && screen.back() == "press any key to exit";
   })) << session.capture();
-  int first = shownStep(screen, song, bank);
+  int first = shownStep(screen, song);
   EXPECT_GE(first, 0) << session.capture();
+  const int history = session.historySize();
 
-  // The playhead moves on at the song's pace (a step is 73.5 ms).
-  ASSERT_TRUE(session.waitFor([&] {
-    int now = shownStep(rstrippedLines(session.capture()), song, bank);
+  // The playhead moves on at the song's pace (a step is 73.5 ms), and the
+  // screen is drawn in place: nothing goes into the terminal's history.
+  ASSERT_TRUE(TerminalSession::waitFor([&] {
+    int now = shownStep(rstrippedLines(session.capture()), song);
     return now >= 0 && now != first;
   }));
+  std::this_thread::sleep_for(1500ms);  // some 20 steps
+  EXPECT_EQ(session.historySize(), history);
 
-  session.pressKey();
-  // "after" is written last, once the player has ended.
-  ASSERT_TRUE(session.waitFor([&] { return !session.file("after").empty(); }));
+  session.sendKeys("q");
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return session.ended(); }));
   EXPECT_EQ(session.file("status"), "0\n");
   EXPECT_EQ(session.file("after"), session.file("before")) << "terminal modes changed";
   std::string err = session.file("err");
@@ -139,21 +129,83 @@ void playAndQuit(const std::string& driver, bool expectWarning) {
   }
 }
 
+TEST(PlayerInTerminal, PlaysDrawsInPlaceAndQuitsOnAKey) { playAndQuit("dummy", false); }
+
+TEST(PlayerInTerminal, WithoutAudioItWarnsAndPlaysOnSilently) { playAndQuit("nosuchdriver", true); }
+
 TEST(PlayerInTerminal, SignalsGiveTheTerminalBack) {
-  for (const char* signal : {"TERM", "INT", "HUP"}) {
-    TerminalSession session("dummy", exampleSong(), fixtures::countingSamples(3000));
-    ASSERT_TRUE(session.waitFor(
-        [&] { return session.capture().find("press any key to exit") != std::string::npos; }));
-    session.signalPlayer(signal);
-    ASSERT_TRUE(session.waitFor([&] { return !session.file("after").empty(); })) << signal;
+  for (const char* signal : {"TERM", "INT", "HUP", "QUIT"}) {
+    Install install;
+    TerminalSession session(install.dir.path(), install.command());
+    ASSERT_TRUE(TerminalSession::waitFor([&] { return showsScreen(session); })) << signal;
+    session.signal(install.player, signal);
+    ASSERT_TRUE(TerminalSession::waitFor([&] { return session.ended(); })) << signal;
     EXPECT_NE(session.file("status"), "0\n") << signal;  // ended by the signal
     EXPECT_EQ(session.file("after"), session.file("before")) << signal;
   }
 }
 
-TEST(PlayerInTerminal, PlaysDrawsAndQuitsOnAKey) { playAndQuit("dummy", false); }
+TEST(PlayerInTerminal, StoppedItGivesTheTerminalBackAndContinuedTakesKeysAgain) {
+  for (bool byKey : {false, true}) {
+    Install install;
+    TerminalSession session(install.dir.path(), install.command());
+    ASSERT_TRUE(TerminalSession::waitFor([&] { return showsScreen(session); }));
+    const std::string before = session.file("before");
+    // Playing, the terminal reads keys raw.
+    EXPECT_NE(settings(session), before);
+    if (byKey) {
+      session.sendKeys("C-z");  // the terminal's suspend key
+    } else {
+      session.signal(install.player, "TSTP");
+    }
+    EXPECT_TRUE(TerminalSession::waitFor([&] { return settings(session) == before; }))
+        << (byKey ? "Ctrl-Z" : "SIGTSTP");
+    EXPECT_FALSE(session.ended());
+    session.signal(install.player, "CONT");
+    EXPECT_TRUE(TerminalSession::waitFor([&] { return settings(session) != before; }));
+    // One key, no Enter, ends it again.
+    session.sendKeys("x");
+    ASSERT_TRUE(TerminalSession::waitFor([&] { return session.ended(); }, 2s));
+    EXPECT_EQ(session.file("status"), "0\n");
+    EXPECT_EQ(session.file("after"), before);
+  }
+}
 
-TEST(PlayerInTerminal, WithoutAudioItWarnsAndPlaysOnSilently) { playAndQuit("nosuchdriver", true); }
+TEST(PlayerInTerminal, AKeyEndsItEvenWhenItsOutputIsStuck) {
+  // Nobody reads the pipe: the audio thread blocks writing the screen.
+  Install install;
+  TerminalSession session(install.dir.path(),
+                          "(" + install.command() + "; echo $? > player) | sleep 600");
+  // Some 5 s of screens fill the pipe; then a thread of the player waits
+  // in the kernel to write to it.
+  auto blocked = [&] {
+    return run("for p in $(pgrep -f " + shellQuote("^" + install.player) +
+               "); do cat /proc/$p/task/*/wchan; done")
+               .out.find("pipe_write") != std::string::npos;
+  };
+  ASSERT_TRUE(TerminalSession::waitFor(blocked, 15s));
+  session.sendKeys("q");
+  auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return !session.file("player").empty(); }, 3s));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+  EXPECT_EQ(session.file("player"), "0\n");
+  EXPECT_EQ(settings(session), session.file("before"));
+}
+
+TEST(PlayerInTerminal, NoByteFromTheFilesDrivesTheTerminal) {
+  Song song = exampleSong(
+      "\x1b]2;owned\x07\x1b[2J\x9b"
+      "1m");
+  song.cells[3][0] = {6, 186};  // the letter of instrument 186 is ESC
+  Install install(song);
+  TerminalSession session(install.dir.path(), install.command());
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return showsScreen(session); }));
+  std::string screen = session.capture();
+  EXPECT_NE(screen.find("Title:      ?]2;owned??[2J?1m\n"), std::string::npos) << screen;
+  EXPECT_NE(screen.find("|-+--?+"), std::string::npos) << screen;
+  session.sendKeys("q");
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return session.ended(); }));
+}
 
 }  // namespace
 }  // namespace zorvik

@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 
+#include "engine/mixer.hpp"
+#include "formats/bytes.hpp"
 #include "testing/fixtures.hpp"
 #include "testing/run.hpp"
 
@@ -49,8 +52,8 @@ TEST(PlayerProgram, WrongArgumentCountPrintsUsage) {
 TEST(PlayerProgram, HelpAndVersionUnlessAFileHasThatName) {
   fixtures::TempDir dir;
   for (const char* option : {"--help", "-h", "--version"}) {
-    auto r = run("cd " + shellQuote(dir.path().string()) + " && " + shellQuote(kPlayer) + " " +
-                 option);
+    auto r =
+        run("cd " + shellQuote(dir.path().string()) + " && " + shellQuote(kPlayer) + " " + option);
     EXPECT_EQ(r.status, 0) << option;
     EXPECT_EQ(r.err, "") << option;
     if (std::string(option) == "--version") {
@@ -109,6 +112,40 @@ TEST(PlayerProgram, FindsInstrumentsBesideItselfByAnyNameFromAnywhere) {
     auto r = run("SDL_AUDIODRIVER=dummy " + how + " " + shellQuote(song) + "; echo status $?");
     EXPECT_EQ(r.out.find("Error"), std::string::npos) << how << "\n" << r.out;
     EXPECT_NE(r.out.find("status 0"), std::string::npos) << how << "\n" << r.out << r.err;
+  }
+}
+
+TEST(PlayerProgram, AsksSdlForTheExactFormatAndFeedsItTheExactStream) {
+  // Through a stand-in for SDL that records the request and the callback's
+  // buffers, as a sound card would receive them.
+  std::mt19937 rng(3);
+  Song song = fixtures::randomSong(rng);
+  song.tempo = 200;
+  song.bankName = makeTextField("drums.zvi");
+  fixtures::SampleSet samples;
+  for (auto& s : samples) {
+    s.resize(1000 + rng() % 3000);
+    for (auto& v : s) v = static_cast<std::int16_t>(rng());
+  }
+  Install install("zorvikpla", {{"drums.zvi", fixtures::bankFile(samples)}});
+  fixtures::TempDir dir;
+  std::string songFile = songPath(dir, song);
+  auto r = run("(sleep 2; echo q) | LD_LIBRARY_PATH=" + shellQuote(ZORVIK_SDL_STANDIN) +
+               " ZORVIK_SDL_SPEC=" + shellQuote((dir / "spec").string()) +
+               " ZORVIK_SDL_RECORD=" + shellQuote((dir / "sound").string()) +
+               " ZORVIK_SDL_PACE=fast ZORVIK_SDL_BUFFERS=40 " + shellQuote(install.player) + " " +
+               shellQuote(songFile) + " > /dev/null");
+  ASSERT_EQ(r.status, 0) << r.err;
+  // 32004 Hz, signed 16-bit little-endian, mono, 4096 samples, and no
+  // obtained format: SDL converts to whatever the device takes.
+  auto spec = fixtures::readFile(dir / "spec");
+  EXPECT_EQ(std::string(spec.begin(), spec.end()), "32004 0x8010 1 4096 null\n");
+  auto sound = fixtures::readFile(dir / "sound");
+  ASSERT_EQ(sound.size(), 40u * 4096 * 2);
+  SampleBank bank = fixtures::makeBank(samples);
+  Player player(song.tempo, song, bank);
+  for (std::size_t i = 0; i < sound.size() / 2; ++i) {
+    ASSERT_EQ(static_cast<std::int16_t>(readLe16(sound.data() + 2 * i)), nextSample(player)) << i;
   }
 }
 

@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/busy_song.hpp"
 #include "engine/block_mixer.hpp"
 #include "engine/mixer.hpp"
 #include "engine/sequencer.hpp"
@@ -16,24 +17,8 @@ namespace zorvik {
 namespace {
 
 struct BusySong {
-  Song song = fixtures::emptySong(100);
-  SampleBank bank;
-
-  BusySong() {
-    std::mt19937 rng(1);
-    fixtures::SampleSet samples;
-    for (auto& s : samples) {
-      s.resize(64000);  // 2 s: outlasts a step at any row
-      for (auto& v : s) v = static_cast<std::int16_t>(rng());
-    }
-    bank = fixtures::makeBank(samples);
-    for (int step = 0; step < kSteps; ++step) {
-      for (int k = 0; k < kChannels; ++k) {
-        song.cells[step][k] = {static_cast<std::uint8_t>((step * 5 + k * 7) % 16),
-                               static_cast<std::uint8_t>((step + k * 4) % 15)};
-      }
-    }
-  }
+  Song song = bench::busySong(100);
+  SampleBank bank = fixtures::makeBank(bench::busySamples());
 };
 
 void perSample(benchmark::State& state) {

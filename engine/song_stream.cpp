@@ -37,4 +37,16 @@ void SongStream::render(std::span<std::int16_t> out) {
   }
 }
 
+std::span<const std::int16_t> SongStream::next(std::size_t max) {
+  if (keep_ && produced_ >= 2 * loopLength_) {
+    auto at = static_cast<std::size_t>((produced_ - 2 * loopLength_) % loopLength_);
+    std::size_t n = std::min(max, kept_.size() - at);
+    produced_ += n;
+    return {kept_.data() + at, n};
+  }
+  buffer_.resize(std::min<std::size_t>(max, std::size_t{1} << 16));
+  render(buffer_);
+  return buffer_;
+}
+
 }  // namespace zorvik

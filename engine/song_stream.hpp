@@ -24,6 +24,11 @@ class SongStream {
   // The next out.size() samples of the stream.
   void render(std::span<std::int16_t> out);
 
+  // The next samples of the stream, at most max of them (at least one when
+  // max is not 0), valid until the next call: a view of the kept loop where
+  // the stream is in it, so that copying them is left to whoever must.
+  std::span<const std::int16_t> next(std::size_t max);
+
   // Samples in one loop of the song.
   std::uint64_t loopLength() const { return loopLength_; }
 
@@ -32,7 +37,8 @@ class SongStream {
   std::uint64_t loopLength_;
   std::uint64_t produced_ = 0;
   bool keep_;
-  std::vector<std::int16_t> kept_;  // the second loop, as far as rendered
+  std::vector<std::int16_t> kept_;    // the second loop, as far as rendered
+  std::vector<std::int16_t> buffer_;  // for next(), outside the kept loop
 };
 
 }  // namespace zorvik

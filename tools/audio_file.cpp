@@ -70,15 +70,20 @@ bool canWrite(const OutputFormat& format, int rate) {
   return sf_format_check(&info) != 0;
 }
 
-// libsndfile's virtual I/O for an output that cannot seek, where it will
-// not write WAV itself. It writes a WAV header at the start, and rewrites it
-// with the lengths when the file is closed. Here the first header is held
-// back, given the lengths the finished file will have, and sent; the samples
-// follow as they come. libsndfile's own rewrite at the end must then give
-// the very bytes that were sent, which is checked.
+// libsndfile's virtual I/O into an OutputFile, so that a failed write
+// reports its own reason (errno) rather than libsndfile's paraphrase.
+//
+// A regular file is read, written and seeked as it is. A stream (standard
+// output, a FIFO) cannot seek, and libsndfile will not write WAV to one: it
+// writes a header at the start and rewrites it with the lengths when the
+// file is closed. So the first header is held back, given the lengths the
+// finished file will have, and sent; the samples follow as they come.
+// libsndfile's own rewrite at the end must then give the very bytes that
+// were sent, which is checked.
 struct AudioWriter::Stream {
   int fd;
-  std::vector<std::uint8_t> head;  // the header, until sent
+  bool seekable;
+  std::vector<std::uint8_t> head;  // a stream's header, until sent
   bool sending = false;
   sf_count_t position = 0;
   sf_count_t length = 0;
@@ -98,6 +103,12 @@ struct AudioWriter::Stream {
   }
   static sf_count_t read(void* ptr, sf_count_t count, void* user) {
     Stream& s = of(user);
+    if (s.seekable) {
+      ssize_t n = ::pread(s.fd, ptr, static_cast<std::size_t>(count), s.position);
+      if (n < 0) return 0;
+      s.position += n;
+      return n;
+    }
     auto size = static_cast<sf_count_t>(s.head.size());
     sf_count_t n = std::clamp<sf_count_t>(size - s.position, 0, count);
     if (n > 0) std::memcpy(ptr, s.head.data() + s.position, static_cast<std::size_t>(n));
@@ -107,6 +118,21 @@ struct AudioWriter::Stream {
   static sf_count_t write(const void* ptr, sf_count_t count, void* user) {
     Stream& s = of(user);
     const auto* bytes = static_cast<const std::uint8_t*>(ptr);
+    if (s.seekable) {
+      for (sf_count_t done = 0; done < count;) {
+        ssize_t n =
+            ::pwrite(s.fd, bytes + done, static_cast<std::size_t>(count - done), s.position + done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+          s.error = n < 0 ? errno : EIO;
+          return done;
+        }
+        done += n;
+      }
+      s.position += count;
+      s.length = std::max(s.length, s.position);
+      return count;
+    }
     if (!s.sending) {
       auto end = static_cast<std::size_t>(s.position + count);
       if (end > s.head.size()) s.head.resize(end);
@@ -188,14 +214,15 @@ AudioWriter::AudioWriter(OutputFile& out, const OutputFormat& format, int rate,
   info.samplerate = rate;
   info.channels = 1;
   info.format = major | encoding;
-  if (streamed) {
-    stream_ = std::make_unique<Stream>();
-    stream_->fd = out.fd();
-    file_ = sf_open_virtual(&streamIo, SFM_WRITE, &info, stream_.get());
-  } else {
-    file_ = sf_open_fd(out.fd(), SFM_WRITE, &info, SF_FALSE);
-  }
+  stream_ = std::make_unique<Stream>();
+  stream_->fd = out.fd();
+  stream_->seekable = !streamed;
+  file_ = sf_open_virtual(&streamIo, SFM_WRITE, &info, stream_.get());
   if (file_ == nullptr) {
+    if (stream_->error != 0) {
+      errno = stream_->error;
+      out.fail();
+    }
     throw Error("cannot write " + out.name() + ": " + sf_strerror(nullptr));
   }
   if (streamed) {
@@ -215,7 +242,7 @@ AudioWriter::~AudioWriter() {
 void AudioWriter::write(std::span<const std::int16_t> samples) {
   auto n = static_cast<sf_count_t>(samples.size());
   if (sf_write_short(file_, samples.data(), n) != n) {
-    if (stream_ && stream_->error != 0) {
+    if (stream_->error != 0) {
       errno = stream_->error;
       out_.fail();
     }
@@ -226,12 +253,12 @@ void AudioWriter::write(std::span<const std::int16_t> samples) {
 void AudioWriter::finish() {
   int status = sf_close(file_);
   file_ = nullptr;
-  if (stream_ && stream_->error != 0) {
+  if (stream_->error != 0) {
     errno = stream_->error;
     out_.fail();
   }
   if (status != 0) throw Error("cannot write " + out_.name() + ": " + sf_error_number(status));
-  if (stream_ && stream_->headerChanged()) {
+  if (!stream_->seekable && stream_->headerChanged()) {
     throw Error("cannot write " + out_.name() +
                 ": the header sent first no longer matches the samples written");
   }

@@ -130,7 +130,8 @@ void OutputFile::commit() {
     fd_ = -1;
     return;
   }
-  if (::fsync(fd_) != 0) fail();
+  // Renamed whole, so no reader ever sees part of it; flushing it to disk
+  // is left to the system, as cp and the shell's redirections do.
   int closed = ::close(fd_);
   fd_ = -1;
   if (closed != 0) fail();

@@ -132,12 +132,13 @@ int run(const Command&, const ParsedArgs& args, const Context& context) {
                 std::to_string(outRate) + " Hz: write .wav or .flac instead");
   }
 
-  Song song = loadSongInput(songPath);
   std::vector<std::string> inputs = {songPath};
+  if (auto bankPath = args.value("bank")) inputs.push_back(*bankPath);
+  refuseInputAsOutput(kSpec, outPath, inputs);
+  Song song = loadSongInput(songPath);
   SampleBank bank;
   if (auto bankPath = args.value("bank")) {
     bank = loadBankInput(*bankPath);
-    inputs.push_back(*bankPath);
   } else {
     FoundBank found =
         findBank(bankFolders(songPath, context.programFolder), std::string(textOf(song.bankName)));
@@ -160,14 +161,14 @@ int run(const Command&, const ParsedArgs& args, const Context& context) {
 
   OutputFile out(outPath);
   AudioWriter writer(out, *format, outRate, frames);
-  constexpr std::size_t kBlock = 1 << 16;
+  constexpr std::size_t kBlock = 1 << 18;
   std::vector<std::int16_t> block(kBlock);
   if (exact) {
     for (std::uint64_t done = 0; done < frames;) {
-      auto n = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, frames - done));
-      stream.render(std::span(block).first(n));
-      writer.write(std::span(block).first(n));
-      done += n;
+      std::span<const std::int16_t> part =
+          stream.next(static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, frames - done)));
+      writer.write(part);
+      done += part.size();
     }
   } else {
     std::optional<StreamResampler> resampler;

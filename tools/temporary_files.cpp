@@ -36,6 +36,10 @@ void onSignal(int signal) {
 
 void installTemporaryFileCleanup() {
   for (int signal : kCleaningSignals) {
+    // A signal ignored from the start (SIGINT for a shell's background job)
+    // stays ignored.
+    struct sigaction old {};
+    if (::sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
     struct sigaction action {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);

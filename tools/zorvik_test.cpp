@@ -101,6 +101,25 @@ TEST(Render, WritesTheExactStream) {
   }
 }
 
+TEST(Render, LengthsAreRoundedToTheNearestSample) {
+  RenderFixture f;
+  const std::pair<const char*, std::size_t> cases[] = {
+      {"--seconds 0.00003", 1},    // 0.96 samples
+      {"--seconds 0.000046", 1},   // 1.47
+      {"--seconds 0.000047", 2},   // 1.504
+      {"--seconds 1", 32004},      // exactly
+      {"--seconds 0.0000156", 0},  // 0.499
+      {"--seconds=2.5", 80010},    // --opt=value
+  };
+  for (const auto& [options, samples] : cases) {
+    auto out = f.dir / "out.wav";
+    auto r = run(zorvik("render " + shellQuote(f.songPath) + " " + shellQuote(out.string()) +
+                        " --bank " + shellQuote(f.bankPath) + " " + options));
+    ASSERT_EQ(r.status, 0) << options << r.err;
+    EXPECT_EQ(readAudio(out).samples.size(), samples) << options;
+  }
+}
+
 TEST(Render, ToStandardOutputAndWithTheSongsOwnBank) {
   RenderFixture f;
   // A copy of the tool with the song's bank in instruments/ beside it.
@@ -202,6 +221,8 @@ TEST(InfoCommand, DescribesTheSongAndWarnsAboutUnplayableNotes) {
   song.cells[0] = {SongCell{12, 0}, SongCell{1, 12}, SongCell{8, 12}};
   song.cells[4] = {SongCell{3, 15}, SongCell{16, 1}, SongCell{0, 2}};
   song.cells[5] = {SongCell{255, 222}, kNoNote, kNoNote};
+  // The roll shows rows 1 to 13: 1 and 13 give no warning, 14 does.
+  song.cells[6] = {SongCell{1, 0}, SongCell{13, 0}, SongCell{14, 0}};
   fixtures::writeFile(dir / "s.zvo", fixtures::songFile(song));
   auto r = run(zorvik("info " + shellQuote((dir / "s.zvo").string())));
   EXPECT_EQ(r.status, 0);
@@ -209,11 +230,12 @@ TEST(InfoCommand, DescribesTheSongAndWarnsAboutUnplayableNotes) {
        {"Title:        Example\n", "Bank:         drums.zvi\n", "Tempo:        100\n",
         "Step length:  5950 samples (185.9 ms)\n",
         "Loop length:  571200 samples (17.85 s, 96 steps)\n",
-        "Notes:        6 (channel 0: 2, channel 1: 2, channel 2: 2)\n",
-        "Instruments:  a×1 b×1 c×1 m×2 p×1\n", "Warnings:     3\n",
+        "Notes:        9 (channel 0: 3, channel 1: 3, channel 2: 3)\n",
+        "Instruments:  a×4 b×1 c×1 m×2 p×1\n", "Warnings:     4\n",
         "step 4, channel 0: instrument p has no sample in the bank",
         "step 4, channel 1: pitch row 16 is past the note table",
-        "step 4, channel 2: pitch row 0 plays but is not shown on the piano roll"}) {
+        "step 4, channel 2: pitch row 0 plays but is not shown on the piano roll",
+        "step 6, channel 2: pitch row 14 plays but is not shown on the piano roll"}) {
     EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\n" << r.out;
   }
 }

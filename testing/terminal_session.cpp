@@ -1,0 +1,53 @@
+#include "testing/terminal_session.hpp"
+
+#include <unistd.h>
+
+#include "testing/fixtures.hpp"
+#include "testing/run.hpp"
+
+namespace zorvik::fixtures {
+
+namespace {
+int sessions = 0;
+}
+
+TerminalSession::TerminalSession(const std::filesystem::path& dir, const std::string& command,
+                                 int columns, int lines)
+    : dir_(dir),
+      socket_("zorvik-test-" + std::to_string(::getpid()) + "-" + std::to_string(++sessions)) {
+  std::string script = "cd " + shellQuote(dir.string()) + " && stty -g > before; " + command +
+                       "; echo $? > status; stty -g > after; sleep 600";
+  tmux("new-session -d -x " + std::to_string(columns) + " -y " + std::to_string(lines) + " " +
+       shellQuote(script));
+}
+
+TerminalSession::~TerminalSession() { tmux("kill-server"); }
+
+std::string TerminalSession::tmux(const std::string& args) {
+  return run("tmux -L " + shellQuote(socket_) + " " + args).out;
+}
+
+std::string TerminalSession::capture() { return tmux("capture-pane -p"); }
+
+int TerminalSession::historySize() {
+  return std::stoi("0" + tmux("display-message -p '#{history_size}'"));
+}
+
+void TerminalSession::sendKeys(const std::string& keys) { tmux("send-keys " + keys); }
+
+void TerminalSession::signal(const std::string& start, const char* name) {
+  run("pkill -" + std::string(name) + " -f " + shellQuote("^" + start));
+}
+
+std::string TerminalSession::tty() {
+  std::string out = tmux("display-message -p '#{pane_tty}'");
+  while (!out.empty() && out.back() == '\n') out.pop_back();
+  return out;
+}
+
+std::string TerminalSession::file(const std::string& name) const {
+  auto bytes = readFile(dir_ / name);
+  return {bytes.begin(), bytes.end()};
+}
+
+}  // namespace zorvik::fixtures
