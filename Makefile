@@ -3,7 +3,7 @@ BUILD := build
 CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
 
-.PHONY: all setup configure build test play web bench fuzz install clean
+.PHONY: all setup configure build test play web bench fuzz install uninstall deb clean
 
 all: build
 
@@ -38,7 +38,13 @@ fuzz: setup
 	@scripts/fuzz
 
 install: build
-	cmake --install $(BUILD) --prefix $(PREFIX)
+	@cmake -D BUILD=$(BUILD) -D PREFIX=$(PREFIX) -D ACTION=install -P packaging/install.cmake
+
+uninstall:
+	@cmake -D BUILD=$(BUILD) -D PREFIX=$(PREFIX) -D ACTION=uninstall -P packaging/install.cmake
+
+deb: build
+	@cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) build-san build-web build-wasm

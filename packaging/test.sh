@@ -1,0 +1,525 @@
+#!/usr/bin/env bash
+# Checks of what installs with the programs, one group per argument
+# (scripts/test runs each as a stage of its own), on the build in build/:
+#
+#   packaging/test.sh man          the man pages: no warning from man, and
+#                                  every command and option the programs'
+#                                  --help lists is documented
+#   packaging/test.sh completion   bash, zsh and fish completion
+#   packaging/test.sh desktop      desktop entry, MIME types, magic file
+#   packaging/test.sh install      make install into a temporary prefix, the
+#                                  programs and the library used from there,
+#                                  make uninstall leaving it as it was
+#   packaging/test.sh deb          make deb, lintian, the package's programs
+#                                  and library used from its extracted files
+#
+# Prints each failure, and exits 1 when there was any.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+build=$root/build
+version=$(sed -n 's/^#define ZORVIK_VERSION_STRING "\(.*\)"$/\1/p' "$build/include/zorvik/version.h")
+
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+# An environment where the bank search finds only what is beside the program.
+isolated() {
+  mkdir -p "$tmp/home" "$tmp/no-data"
+  env HOME="$tmp/home" XDG_DATA_HOME="$tmp/home/data" XDG_DATA_DIRS="$tmp/no-data" \
+    ZORVIK_BANK_PATH= "$@"
+}
+
+# The samples of a WAV file: its data chunk's bytes.
+wav_data() {
+  local file=$1 offset=12 id size
+  while :; do
+    id=$(dd if="$file" bs=1 skip="$offset" count=4 2>/dev/null)
+    size=$(od -An -tu4 -j $((offset + 4)) -N4 "$file" | tr -d ' ')
+    [ -n "$size" ] || return 1
+    if [ "$id" = data ]; then
+      tail -c +$((offset + 9)) "$file" | head -c "$size"
+      return
+    fi
+    offset=$((offset + 8 + size + size % 2))
+  done
+}
+
+# ---------------------------------------------------------------------------
+check_man() {
+  local page err
+  for page in zorvik.1 zorvikpla.1 zorvik.5; do
+    if [ ! -s "$build/man/$page" ]; then
+      fail "build/man/$page was not built"
+      continue
+    fi
+    err=$(MANWIDTH=80 man --warnings -E UTF-8 -l "$build/man/$page" 2>&1 >/dev/null) ||
+      fail "man -l build/man/$page failed"
+    [ -z "$err" ] || fail "man warns about $page: $err"
+    # At 60 columns too: the tables must still fit.
+    err=$(MANWIDTH=60 man --warnings -E UTF-8 -l "$build/man/$page" 2>&1 >/dev/null) || true
+    [ -z "$err" ] || fail "man warns about $page at 60 columns: $err"
+    grep -q "Zorvik Player $version" "$build/man/$page" ||
+      fail "$page does not carry the version $version"
+    cmp -s <(gzip -dc "$build/man/$page.gz") "$build/man/$page" ||
+      fail "build/man/$page.gz is not build/man/$page"
+  done
+
+  # zorvik(1) has a section for each command 'zorvik --help' lists, with
+  # each option of the command's own --help in its list of options.
+  local source=man/zorvik.1.scd commands command section option
+  mapfile -t commands < <("$build/zorvik" --help |
+    sed -n '/^Commands:/,/^$/s/^  \([a-z]\+\( [a-z]\+\)\?\)  .*/\1/p')
+  [ ${#commands[@]} -ge 7 ] || fail "zorvik --help lists ${#commands[@]} commands"
+  for command in "${commands[@]}"; do
+    section=$(awk -v head="## zorvik $command" \
+      'index($0, head) == 1 && substr($0, length(head) + 1, 1) ~ /^( |)$/ { on = 1; next }
+       /^#/ { on = 0 } on' "$source")
+    if [ -z "$section" ]; then
+      fail "zorvik(1) has no section '## zorvik $command'"
+      continue
+    fi
+    # shellcheck disable=SC2086 # the command's words
+    for option in $("$build/zorvik" $command --help |
+      grep -oE '^ +(-[a-zA-Z], )?--[a-z-]+' | grep -oE -- '-[a-zA-Z]\b|--[a-z-]+' |
+      grep -vxE -- '-h|--help|--version'); do
+      # A term of the section's option list: "*-b*, *--bank* _FILE_".
+      grep -qE -- "^(\*-[a-zA-Z-]+\*, )*\*$option\*(,| |$)" <<<"$section" ||
+        fail "zorvik(1) does not document 'zorvik $command $option'"
+    done
+  done
+}
+
+# ---------------------------------------------------------------------------
+# Completion cases: the words typed ("_" for the empty word being completed)
+# and what completes them, sorted. The fixture folder holds a.zvi b.zvo
+# c.txt d.WAV e.flac f.mp3 g.ogg other.bin and the folder sub.
+completion_fixture() {
+  mkdir -p "$tmp/files/sub"
+  (cd "$tmp/files" && touch a.zvi b.zvo c.txt d.WAV e.flac f.mp3 g.ogg other.bin)
+}
+
+bash_cases() {
+  cat <<'EOF'
+zorvik _                                => bank info play render song
+zorvik r                                => render
+zorvik -                                => --help --version
+zorvik bank _                           => --help --version build extract list
+zorvik song c                           => compile
+zorvik play _                           => b.zvo c.txt sub
+zorvik play -                           => --bank --help --loops --quiet --version --watch -b -h -q
+zorvik play --loops 2 b.zvo _           => b.zvo c.txt sub
+zorvik play --loops _                   =>
+zorvik play -b _                        => a.zvi sub
+zorvik render --b                       => --bank
+zorvik render --bank _                  => a.zvi sub
+zorvik render --bank = _                => a.zvi sub
+zorvik render --bank=                   => --bank=a.zvi --bank=sub
+zorvik render -r 4                      => 44100 48000
+zorvik render b.zvo _                   => d.WAV e.flac f.mp3 g.ogg sub
+zorvik render --seconds 3 b.zvo _       => d.WAV e.flac f.mp3 g.ogg sub
+zorvik render --seconds = 3 b.zvo _     => d.WAV e.flac f.mp3 g.ogg sub
+zorvik render b.zvo out.wav _           =>
+zorvik render -- -x _                   => d.WAV e.flac f.mp3 g.ogg sub
+zorvik info _                           => b.zvo c.txt sub
+zorvik song decompile --sparse b.zvo _  => c.txt sub
+zorvik song compile _                   => c.txt sub
+zorvik song compile c.txt _             => b.zvo sub
+zorvik bank build -n N -a A _           => a.zvi sub
+zorvik bank build -n N -a A x.zvi _     => d.WAV e.flac f.mp3 g.ogg sub
+zorvik bank build --name=N x.zvi d.WAV _ => d.WAV e.flac f.mp3 g.ogg sub
+zorvik bank list _                      => a.zvi sub
+zorvik bank extract a.zvi _             => sub
+zorvikpla _                             => b.zvo sub
+zorvikpla --                            => --help --version
+zorvikpla b.zvo _                       =>
+EOF
+}
+
+check_bash_completion() {
+  local results
+  results=$(cd "$tmp/files" && bash --norc --noprofile -c '
+    source "$1"/zorvik.bash
+    source "$1"/zorvikpla.bash
+    for program in zorvik zorvikpla; do
+      complete -p "$program" | grep -q -- "-F _$program $program\$" ||
+        echo "complete -p $program: $(complete -p "$program" 2>&1)"
+    done
+    while IFS= read -r line; do
+      read -ra COMP_WORDS <<<"${line%%=>*}"
+      [ "${COMP_WORDS[-1]}" = _ ] && COMP_WORDS[-1]=""
+      COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+      COMP_LINE="${COMP_WORDS[*]}"
+      COMP_POINT=${#COMP_LINE}
+      COMPREPLY=()
+      "_${COMP_WORDS[0]}"
+      got=$(printf "%s\n" "${COMPREPLY[@]}" | sort | xargs)
+      want=$(xargs <<<"${line#*=>}")
+      [ "$got" = "$want" ] || echo "bash: ${line%%=>*}=> \"$got\", not \"$want\""
+    done' bash "$root/packaging/completion" < <(bash_cases))
+  [ -z "$results" ] || fail "$results"
+
+  # Names with spaces stay one completion each.
+  mkdir -p "$tmp/files/my dir"
+  touch "$tmp/files/my song.zvo"
+  results=$(cd "$tmp/files" && bash --norc --noprofile -c '
+    source "$1"/zorvik.bash
+    COMP_WORDS=(zorvik play my); COMP_CWORD=2; COMPREPLY=()
+    _zorvik
+    printf "%s\n" "${COMPREPLY[@]}" | sort | paste -sd "|"' bash "$root/packaging/completion")
+  [ "$results" = "my dir|my song.zvo" ] || fail "bash: zorvik play my => \"$results\""
+  rm -rf "$tmp/files/my dir" "$tmp/files/my song.zvo"
+}
+
+fish_cases() {
+  cat <<'EOF'
+zorvik _                                => bank info play render song
+zorvik bank _                           => build extract list
+zorvik play --                          => --bank --help --loops --quiet --version --watch
+zorvik play -b _                        => a.zvi sub/
+zorvik render --bank=                   => --bank=a.zvi --bank=sub/
+zorvik render b.zvo _                   => d.WAV e.flac f.mp3 g.ogg sub/
+zorvik render --loops 2 b.zvo _         => d.WAV e.flac f.mp3 g.ogg sub/
+zorvik render b.zvo out.wav _           =>
+zorvik song compile _                   => c.txt sub/
+zorvik song compile c.txt _             => b.zvo sub/
+zorvik bank build -n N -a A x.zvi _     => d.WAV e.flac f.mp3 g.ogg sub/
+zorvik bank extract a.zvi _             => sub/
+zorvikpla _                             => b.zvo sub/
+EOF
+}
+
+check_fish_completion() {
+  local line typed got want
+  while IFS= read -r line; do
+    typed=$(xargs <<<"${line%%=>*}")
+    typed=${typed%_}
+    got=$(cd "$tmp/files" && fish --no-config -c "
+      source '$root/packaging/completion/zorvik.fish'
+      source '$root/packaging/completion/zorvikpla.fish'
+      complete -C '$typed'" | cut -f1 | sort | xargs)
+    want=$(xargs <<<"${line#*=>}")
+    [ "$got" = "$want" ] || fail "fish: '$typed' => \"$got\", not \"$want\""
+  done < <(fish_cases)
+}
+
+# zsh is driven through a pseudo-terminal: each line typed is followed by a
+# Tab, and what zsh lists must hold every name expected and none of those
+# that must not come (after "!="; none of them is among the words typed).
+zsh_cases() {
+  cat <<'EOF'
+zorvik _                                => play render info song bank   != a.zvi
+zorvik bank _                           => build list extract          != decompile
+zorvik render -b _                      => a.zvi sub                   != b.zvo c.txt
+zorvik render b.zvo _                   => d.WAV e.flac f.mp3 g.ogg    != a.zvi c.txt other.bin
+zorvik song compile _                   => c.txt sub                   != b.zvo
+zorvik bank build -n N -a A x.zvi _     => d.WAV e.flac g.ogg          != a.zvi c.txt
+zorvik play --                          => --loops --watch --quiet     != --samples
+zorvikpla _                             => b.zvo sub                   != c.txt a.zvi
+EOF
+}
+
+check_zsh_completion() {
+  zsh -n "$root/packaging/completion/_zorvik" || fail "zsh -n _zorvik: syntax error"
+  # Types $2 and a Tab into an interactive zsh once its prompt shows, then
+  # a line that ends the listing.
+  cat >"$tmp/drive.zsh" <<'EOF_ZSH'
+zmodload zsh/zpty
+zpty z zsh -f -i
+zpty -w z "fpath=($1 \$fpath); autoload -U compinit; compinit -u -D; LISTMAX=0; PS1='<r''eady>'"
+zpty -r z line '*<ready>'
+zpty -w -n z "$2"$'\t'
+zpty -w z $'\C-u'"print DONE-\$((6*7))"
+while zpty -r z line; do
+  print -r -- "$line"
+  [[ $line == *DONE-42* ]] && break
+done
+zpty -d z
+EOF_ZSH
+  local line typed expected unexpected out name
+  while IFS= read -r line; do
+    typed=$(xargs <<<"${line%%=>*}")
+    typed=${typed%_}
+    expected=${line#*=>}
+    unexpected=${expected#*!=}
+    expected=${expected%%!=*}
+    out=$(cd "$tmp/files" && timeout 20 zsh -f "$tmp/drive.zsh" "$root/packaging/completion" "$typed") ||
+      { fail "zsh: '$typed': no answer"; continue; }
+    for name in $expected; do
+      grep -qF -- "$name" <<<"$out" || fail "zsh: '$typed' does not offer $name"
+    done
+    for name in $unexpected; do
+      ! grep -qF -- "$name" <<<"$out" || fail "zsh: '$typed' offers $name"
+    done
+  done < <(zsh_cases)
+}
+
+check_completion() {
+  completion_fixture
+  check_bash_completion
+  check_fish_completion
+  check_zsh_completion
+}
+
+# ---------------------------------------------------------------------------
+check_desktop() {
+  local out
+  out=$(desktop-file-validate packaging/zorvik.desktop 2>&1) ||
+    fail "desktop-file-validate: $out"
+  [ -z "$out" ] || fail "desktop-file-validate: $out"
+
+  # The MIME database built from zorvik.xml alone knows both types by name
+  # and by magic, and the desktop entry opens the songs.
+  mkdir -p "$tmp/mime/packages"
+  cp packaging/zorvik.xml "$tmp/mime/packages/"
+  out=$(XDG_DATA_HOME="$tmp" update-mime-database "$tmp/mime" 2>&1) ||
+    fail "update-mime-database: $out"
+  [ -z "$out" ] || fail "update-mime-database: $out"
+  local type glob magic
+  while read -r type glob magic; do
+    grep -qxF "50:$type:$glob" "$tmp/mime/globs2" || fail "MIME: $type is not $glob"
+    grep -aqF "[50:$type]" "$tmp/mime/magic" || fail "MIME: $type has no magic"
+    # The match: offset 0, a 16-bit length of 4, the bytes.
+    grep -aqF ">0=@#$magic" <<<"$(tr '\0\4' '@#' <"$tmp/mime/magic")" ||
+      fail "MIME: $type's magic is not '$magic' at 0"
+  done <<'EOF'
+audio/x-zorvik-song *.zvo zvko
+application/x-zorvik-bank *.zvi zvki
+EOF
+  grep -qx 'MimeType=audio/x-zorvik-song;' packaging/zorvik.desktop ||
+    fail "the desktop entry does not open audio/x-zorvik-song"
+  grep -qx 'Exec=zorvik play %F' packaging/zorvik.desktop ||
+    fail "the desktop entry does not run 'zorvik play %F'"
+  grep -qx 'Terminal=true' packaging/zorvik.desktop || fail "the desktop entry needs a terminal"
+
+  # file -m with zorvik.magic: each file, what file says, and its MIME type.
+  printf 'zvko\1\0\0Old Song\0' >"$tmp/v1.zvo"
+  head -c 641 /dev/zero >>"$tmp/v1.zvo"
+  { printf 'zvko\2\0\0'; printf 'T%.0s' $(seq 32); printf 'Author\0'; head -c 25 /dev/zero
+    printf 'my.zvi'; head -c 600 /dev/zero; } >"$tmp/long-title.zvo"
+  { printf 'zvko\2\0\1'; head -c 673 /dev/zero; } >"$tmp/packed.zvo"
+  { printf 'zvka\2\0\0'; head -c 673 /dev/zero; } >"$tmp/near-miss.zvo"
+  local file want want_type got
+  while IFS='|' read -r file want want_type; do
+    got=$(file -b -m packaging/zorvik.magic "$file")
+    [ "$got" = "$want" ] || fail "file -m: ${file#"$tmp/"}: '$got', not '$want'"
+    got=$(file -b --mime-type -m packaging/zorvik.magic "$file")
+    [ "$got" = "$want_type" ] || fail "file --mime-type: ${file#"$tmp/"}: '$got', not '$want_type'"
+  done <<EOF
+$build/examples/first-light.zvo|Zorvik song, version 2, "First Light" by Zorvik Player, bank default.zvi|audio/x-zorvik-song
+$tmp/v1.zvo|Zorvik song, version 1, "Old Song"|audio/x-zorvik-song
+$tmp/long-title.zvo|Zorvik song, version 2, "TTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTT" by Author, bank my.zvi|audio/x-zorvik-song
+$tmp/packed.zvo|Zorvik song, version 2, compression 1|audio/x-zorvik-song
+$build/instruments/default.zvi|Zorvik sample bank, version 1, "Zorvik Default" by Zorvik Player|application/x-zorvik-bank
+$tmp/near-miss.zvo|data|application/octet-stream
+EOF
+}
+
+# ---------------------------------------------------------------------------
+# Builds examples/api/render.c with pkg-config (PKG_CONFIG_* as set by the
+# caller) and checks that, run on a song with LD_LIBRARY_PATH=$1, it writes
+# the samples 'zorvik render' ($2) writes.
+check_c_example() {
+  local libdir=$1 zorvik=$2 song=$3 bank=$4 flags
+  flags=$(pkg-config --cflags --libs zorvik) || {
+    fail "pkg-config --cflags --libs zorvik"
+    return
+  }
+  # shellcheck disable=SC2086 # flags are words
+  cc -Wall -Wextra -Werror examples/api/render.c $flags -o "$tmp/render" ||
+    { fail "cc examples/api/render.c $flags"; return; }
+  grep -qF "libzorvik.so.1 => $libdir/" <<<"$(LD_LIBRARY_PATH=$libdir ldd "$tmp/render")" ||
+    fail "render.c is not linked with $libdir/libzorvik.so.1"
+  LD_LIBRARY_PATH=$libdir "$tmp/render" "$song" "$bank" 100000 >"$tmp/c.raw" ||
+    { fail "the C example failed"; return; }
+  isolated "$zorvik" render --samples 100000 "$song" "$tmp/zorvik.wav" ||
+    { fail "zorvik render for the C example's comparison failed"; return; }
+  cmp -s "$tmp/c.raw" <(wav_data "$tmp/zorvik.wav") ||
+    fail "the C example's samples differ from zorvik render's"
+}
+
+check_install() {
+  local prefix=$tmp/prefix
+  # Folders there before: an empty one the install also uses, and one
+  # holding a file of its own. Both stay.
+  mkdir -p "$prefix/share/man/man5" "$prefix/bin"
+  touch "$prefix/bin/another-program"
+  (cd "$prefix" && find . | sort) >"$tmp/before"
+
+  make -s install PREFIX="$prefix" >"$tmp/install.log" 2>&1 ||
+    { cat "$tmp/install.log" >&2; fail "make install"; return; }
+
+  local path
+  while read -r path; do
+    [ -e "$prefix/$path" ] || fail "make install did not install $path"
+  done <<'EOF'
+bin/zorvik
+bin/zorvikpla
+lib/zorvik/zorvik
+lib/zorvik/zorvikpla
+lib/zorvik/instruments/default.zvi
+lib/libzorvik.so.1
+lib/libzorvik.a
+lib/pkgconfig/zorvik.pc
+include/zorvik/zorvik.h
+include/zorvik/version.h
+share/zorvik/examples/first-light.zvo
+share/zorvik/examples/island-hop.zvo
+share/zorvik/examples/lanterns.zvo
+share/zorvik/examples/pixel-rush.zvo
+share/zorvik/zorvik.magic
+share/man/man1/zorvik.1.gz
+share/man/man1/zorvikpla.1.gz
+share/man/man5/zorvik.5.gz
+share/bash-completion/completions/zorvik
+share/bash-completion/completions/zorvikpla
+share/zsh/vendor-completions/_zorvik
+share/fish/vendor_completions.d/zorvik.fish
+share/fish/vendor_completions.d/zorvikpla.fish
+share/mime/packages/zorvik.xml
+share/applications/zorvik.desktop
+share/doc/zorvik/README.md
+share/doc/zorvik/LICENSE
+EOF
+  for path in bin/zorvik bin/zorvikpla; do
+    [ "$(readlink "$prefix/$path")" = "../lib/zorvik/${path#bin/}" ] ||
+      fail "$path is not a link to ../lib/zorvik/${path#bin/}"
+  done
+  # The manifest lists every file and link installed, the bin/ links too.
+  comm -3 <(sed "s|^$prefix/||" "$build/install_manifest.txt" | sort) \
+    <(cd "$prefix" && find . \( -type f -o -type l \) ! -name another-program | sed 's|^\./||' | sort) \
+    >"$tmp/manifest.diff"
+  [ ! -s "$tmp/manifest.diff" ] ||
+    fail "install_manifest.txt and the installed files differ: $(xargs <"$tmp/manifest.diff")"
+
+  # From PATH: the versions, the man pages, a demo song rendered with the
+  # installed default bank, found by the bank search beside the program.
+  local out
+  out=$(isolated env PATH="$prefix/bin:$PATH" zorvik --version) || true
+  [ "$out" = "zorvik $version" ] || fail "installed zorvik --version: '$out'"
+  out=$(isolated env PATH="$prefix/bin:$PATH" zorvikpla --version) || true
+  [ "$out" = "zorvikpla $version" ] || fail "installed zorvikpla --version: '$out'"
+  for path in "1 zorvik" "1 zorvikpla" "5 zorvik"; do
+    # shellcheck disable=SC2086 # section and name
+    out=$(MANWIDTH=80 man --warnings -M "$prefix/share/man" $path 2>&1 >/dev/null) ||
+      fail "man -M PREFIX/share/man $path"
+    [ -z "$out" ] || fail "man -M PREFIX/share/man $path: $out"
+  done
+  mkdir -p "$tmp/work"
+  out=$(cd "$tmp/work" && isolated env PATH="$prefix/bin:$PATH" \
+    zorvik render --seconds 2 "$prefix/share/zorvik/examples/first-light.zvo" out.wav 2>&1) ||
+    fail "installed zorvik render: $out"
+  [ -z "$out" ] || fail "installed zorvik render says: $out"
+  isolated "$build/zorvik" render --seconds 2 "$build/examples/first-light.zvo" "$tmp/built.wav"
+  cmp -s "$tmp/work/out.wav" "$tmp/built.wav" ||
+    fail "installed zorvik render differs from the build's"
+
+  # The C example, against the installed library.
+  PKG_CONFIG_PATH="$prefix/lib/pkgconfig" check_c_example "$prefix/lib" "$prefix/bin/zorvik" \
+    "$prefix/share/zorvik/examples/lanterns.zvo" "$prefix/lib/zorvik/instruments/default.zvi"
+
+  # Installing again changes nothing; uninstalling then leaves the prefix
+  # exactly as it was, and a second uninstall has nothing to remove.
+  make -s install PREFIX="$prefix" >"$tmp/install.log" 2>&1 ||
+    { cat "$tmp/install.log" >&2; fail "make install, again"; }
+  make -s uninstall PREFIX="$prefix" >"$tmp/uninstall.log" 2>&1 ||
+    { cat "$tmp/uninstall.log" >&2; fail "make uninstall"; }
+  (cd "$prefix" && find . | sort) | diff "$tmp/before" - >"$tmp/left.diff" ||
+    fail "make uninstall did not leave the prefix as it was: $(xargs <"$tmp/left.diff")"
+  ! make -s uninstall PREFIX="$prefix" >/dev/null 2>&1 || fail "a second make uninstall succeeded"
+}
+
+# ---------------------------------------------------------------------------
+check_deb() {
+  if ! command -v dpkg-deb >/dev/null; then
+    echo "packaging/test.sh: no dpkg-deb here: the package is not tested"
+    return
+  fi
+  local arch deb path
+  arch=$(dpkg --print-architecture)
+  deb=$build/zorvik-player_${version}_$arch.deb
+  rm -f "$deb"
+  make -s deb >"$tmp/deb.log" 2>&1 || { cat "$tmp/deb.log" >&2; fail "make deb"; return; }
+  [ -f "$deb" ] || { fail "make deb did not write ${deb#"$root/"}"; return; }
+  echo "package: ${deb#"$root/"}, $(stat -c %s "$deb") bytes," \
+    "installed size $(dpkg-deb -f "$deb" Installed-Size) KiB"
+
+  # lintian: no error; the warnings are shown.
+  lintian --fail-on error --suppress-tags-from-file /dev/null "$deb" >"$tmp/lintian.log" 2>&1 ||
+    fail "lintian: $(grep '^E:' "$tmp/lintian.log" | xargs -0)"
+  grep '^W:' "$tmp/lintian.log" | sed 's/^/lintian: /' || true
+
+  local field want got
+  while IFS='|' read -r field want; do
+    got=$(dpkg-deb -f "$deb" "$field")
+    [[ $got =~ $want ]] || fail "package $field: '$got' does not match '$want'"
+  done <<EOF
+Package|^zorvik-player$
+Version|^${version//./\\.}$
+Architecture|^$arch$
+Section|^sound$
+Priority|^optional$
+Maintainer|^.+ <.+@.+>$
+Description|^console player for Zorvik tracker songs
+Depends|(^|, )libsdl1\.2debian( |,|$)
+Depends|(^|, )libsndfile1( |,|$)
+Depends|(^|, )libsamplerate0( |,|$)
+Depends|(^|, )libc6( |,|$)
+EOF
+
+  # The package holds what make install installs, under /usr, and Debian's
+  # copyright and changelog.
+  DESTDIR="$tmp/staged" cmake --install "$build" --prefix /usr >/dev/null
+  dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort >"$tmp/contents"
+  comm -3 <(cd "$tmp/staged" && find . ! -type d | sort) \
+    <(grep -vxF -e ./usr/share/doc/zorvik-player/copyright \
+      -e ./usr/share/doc/zorvik-player/changelog.gz "$tmp/contents") >"$tmp/contents.diff"
+  [ ! -s "$tmp/contents.diff" ] ||
+    fail "the package and make install differ: $(xargs <"$tmp/contents.diff")"
+  for path in copyright changelog.gz; do
+    grep -qxF "./usr/share/doc/zorvik-player/$path" "$tmp/contents" ||
+      fail "the package has no /usr/share/doc/zorvik-player/$path"
+  done
+
+  # Extracted into a throw-away root, its programs and library work.
+  local tree=$tmp/root out
+  dpkg-deb -x "$deb" "$tree"
+  out=$(isolated env LD_LIBRARY_PATH="$tree/usr/lib" "$tree/usr/bin/zorvik" --version) || true
+  [ "$out" = "zorvik $version" ] || fail "packaged zorvik --version: '$out'"
+  out=$(isolated env LD_LIBRARY_PATH="$tree/usr/lib" "$tree/usr/bin/zorvikpla" --version) || true
+  [ "$out" = "zorvikpla $version" ] || fail "packaged zorvikpla --version: '$out'"
+  out=$(isolated env LD_LIBRARY_PATH="$tree/usr/lib" "$tree/usr/bin/zorvik" render --seconds 2 \
+    "$tree/usr/share/zorvik/examples/first-light.zvo" "$tmp/packaged.wav" 2>&1) ||
+    fail "packaged zorvik render: $out"
+  [ -z "$out" ] || fail "packaged zorvik render says: $out"
+  isolated "$build/zorvik" render --seconds 2 "$build/examples/first-light.zvo" "$tmp/built.wav"
+  cmp -s "$tmp/packaged.wav" "$tmp/built.wav" || fail "packaged zorvik render differs from the build's"
+  grep -qx "prefix=/usr" "$tree/usr/lib/pkgconfig/zorvik.pc" || fail "the packaged zorvik.pc is not for /usr"
+  PKG_CONFIG_PATH="$tree/usr/lib/pkgconfig" PKG_CONFIG_SYSROOT_DIR="$tree" \
+    check_c_example "$tree/usr/lib" "$tree/usr/bin/zorvik" \
+    "$tree/usr/share/zorvik/examples/island-hop.zvo" "$tree/usr/lib/zorvik/instruments/default.zvi"
+}
+
+# ---------------------------------------------------------------------------
+[ $# -eq 1 ] || { echo "usage: packaging/test.sh man|completion|desktop|install|deb" >&2; exit 2; }
+start=$SECONDS
+case $1 in
+  man) check_man ;;
+  completion) check_completion ;;
+  desktop) check_desktop ;;
+  install) check_install ;;
+  deb) check_deb ;;
+  *) echo "packaging/test.sh: no group '$1'" >&2; exit 2 ;;
+esac
+if [ "$failures" -eq 0 ]; then
+  echo "packaging/test.sh $1: passed ($((SECONDS - start)) s)"
+else
+  echo "packaging/test.sh $1: $failures failures ($((SECONDS - start)) s)"
+  exit 1
+fi
