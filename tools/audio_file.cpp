@@ -227,7 +227,13 @@ AudioWriter::AudioWriter(OutputFile& out, const OutputFormat& format, int rate,
   }
   if (streamed) {
     stream_->setLengths(dataBytes, frames);
-    if (!writeAll(out.fd(), stream_->head)) out.fail();
+    if (!writeAll(out.fd(), stream_->head)) {
+      int error = errno;
+      sf_close(file_);  // the destructor of a writer never made does not run
+      file_ = nullptr;
+      errno = error;
+      out.fail();
+    }
     stream_->sending = true;
     stream_->rewritten = stream_->head;
     stream_->length = static_cast<sf_count_t>(stream_->head.size());

@@ -81,10 +81,11 @@ TEST(Options, HelpIsWrittenFromTheTable) {
   std::string help = helpText(kSpec);
   EXPECT_EQ(help.rfind("Usage: zorvik test [OPTIONS] IN OUT\n\nTests the parser.\n", 0), 0u)
       << help;
+  const char* twoLines =
+      "      --bank FILE       use this bank\n"
+      "                        second line\n";
   for (const char* line :
-       {"  -l, --loops N         play N loops\n", "  -q, --quiet           say nothing\n",
-        "      --bank FILE       use this bank\n"
-        "                        second line\n",
+       {"  -l, --loops N         play N loops\n", "  -q, --quiet           say nothing\n", twoLines,
         "  -h, --help            show this help and exit\n",
         "      --version         show the version and exit\n"}) {
     EXPECT_NE(help.find(line), std::string::npos) << line << "\n" << help;
