@@ -94,14 +94,18 @@ void withQuietStderr(F f) {
 
 }  // namespace
 
+void stopAudio() { SDL_CloseAudio(); }
+
 void startAudio(void (*callback)(void*, std::uint8_t*, int), void* userdata, const char* program) {
   // SDL is shut down, and the device with it, when the process exits.
   std::atexit(SDL_Quit);
   try {
     withQuietStderr([&] { openDevice(callback, userdata); });
   } catch (const Error& e) {
-    std::cerr << program << ": cannot start audio (" << e.what() << "); playing on without sound"
-              << std::endl;
+    if (program != nullptr) {
+      std::cerr << program << ": cannot start audio (" << e.what() << "); playing on without sound"
+                << std::endl;
+    }
     ::setenv("SDL_AUDIODRIVER", "dummy", 1);
     try {
       openDevice(callback, userdata);

@@ -21,10 +21,15 @@ extern const AudioFormat kAudioFormat;
 
 // Opens the device with kAudioFormat and `callback`, and starts it. When
 // SDL's audio cannot start, it says so in one line on standard error,
-// prefixed by `program`, and goes on with SDL's silent "dummy" driver, which
-// calls back at the same pace. SDL is shut down when the process exits.
+// prefixed by `program` (unless that is null), and goes on with SDL's
+// silent "dummy" driver, which calls back at the same pace. SDL is shut
+// down when the process exits.
 void startAudio(void (*callback)(void* userdata, std::uint8_t* stream, int len), void* userdata,
                 const char* program);
+
+// Stops the device: the callback is not called again (before what it reads
+// is destroyed).
+void stopAudio();
 
 // The player's own: set once by start-up before the device starts;
 // afterwards only the audio thread touches what they point to.

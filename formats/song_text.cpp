@@ -312,12 +312,16 @@ std::string pitchText(std::uint8_t pitch) {
   return pitch < kPitchRows ? std::string(kNoteNames[pitch]) : std::to_string(pitch);
 }
 
+}  // namespace
+
 std::string cellText(const SongCell& cell) {
   if (cell == kNoNote) return "---";
   std::string out = pitchText(cell.pitch);
   if (cell.instrument < kLetteredInstruments) return out + instrumentLetter(cell.instrument);
   return out + ":" + std::to_string(cell.instrument);
 }
+
+namespace {
 
 std::string cellsText(const StepCells& cells) {
   std::string line;

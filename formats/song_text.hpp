@@ -68,6 +68,9 @@ inline constexpr std::size_t kMaxSongTextBytes = 1 << 20;
 // text has them.
 Song compileSongText(std::string_view text, std::vector<SongTextWarning>* warnings = nullptr);
 
+// A cell as the text writes it: "---", "C4a", "20b", "D4:30".
+std::string cellText(const SongCell& cell);
+
 struct TextLayout {
   bool sparse = false;  // only the steps that hold something, numbered
 };

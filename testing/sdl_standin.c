@@ -7,8 +7,8 @@
  *                            "freq format channels samples obtained"
  *                            (obtained: "null" or "given")
  *   ZORVIK_SDL_RECORD=FILE   where each buffer the callback filled is appended
- *   ZORVIK_SDL_PACE=fast     call back as fast as possible (default: at the
- *                            pace of the requested rate)
+ *   ZORVIK_SDL_PACE=N        call back N times as fast as the requested rate
+ *                            needs (default 1); "fast": with no pause at all
  *   ZORVIK_SDL_BUFFERS=N     stop calling back after N buffers
  *   ZORVIK_SDL_FAIL=TEXT     SDL_OpenAudio fails, with TEXT as the error
  */
@@ -41,11 +41,13 @@ static void* run(void* unused) {
   const char* pace = getenv("ZORVIK_SDL_PACE");
   const char* limit = getenv("ZORVIK_SDL_BUFFERS");
   int fast = pace != NULL && strcmp(pace, "fast") == 0;
+  double speed = pace != NULL && !fast ? atof(pace) : 1.0;
+  if (speed <= 0) speed = 1.0;
   long buffers = limit != NULL ? atol(limit) : -1;
   FILE* out = record != NULL ? fopen(record, "ab") : NULL;
   int bytes = spec.samples * spec.channels * 2;
   Uint8* buffer = malloc((size_t)bytes);
-  double seconds = (double)spec.samples / spec.freq;
+  double seconds = (double)spec.samples / spec.freq / speed;
   for (long n = 0; !stopping && (buffers < 0 || n < buffers);) {
     if (paused) {
       sleepSeconds(0.005);

@@ -21,8 +21,8 @@ namespace {
 // The commands, in the order the usage lists them; "song" and "bank" group
 // two words.
 const Command* const kCommands[] = {
-    &kRenderCommand,    &kInfoCommand,     &kSongDecompileCommand, &kSongCompileCommand,
-    &kBankBuildCommand, &kBankListCommand, &kBankExtractCommand,
+    &kPlayCommand,        &kRenderCommand,    &kInfoCommand,     &kSongDecompileCommand,
+    &kSongCompileCommand, &kBankBuildCommand, &kBankListCommand, &kBankExtractCommand,
 };
 
 std::string usage() {

@@ -1,0 +1,48 @@
+// A song ready to play: the song, the bank it plays with, its roll, and
+// where both came from (for the screen and for --watch).
+#pragma once
+
+#include <sys/types.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "display/roll.hpp"
+#include "formats/bank.hpp"
+#include "formats/song.hpp"
+
+namespace zorvik::play {
+
+// What a file is on disk now, to tell when it changes.
+struct FileStamp {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = -1;
+  long long modified = 0;  // nanoseconds
+  friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+std::optional<FileStamp> stampOf(const std::string& path);
+
+struct Deck {
+  int index = 0;  // in the playlist
+  std::string songPath;
+  Song song{};
+  SampleBank bank;
+  RollPages pages;
+  std::string bankPath;     // the file the bank came from
+  std::string missingBank;  // the bank the song names, when it is nowhere ("" when found)
+  std::optional<FileStamp> songStamp;
+  std::optional<FileStamp> bankStamp;
+};
+
+struct BankChoice {
+  std::optional<std::string> file;  // --bank: every song with this one
+  std::string programFolder;        // for the search's last folder
+};
+
+// Loads a song and its bank. Throws Error "FILE: message".
+std::shared_ptr<const Deck> loadDeck(int index, const std::string& songPath,
+                                     const BankChoice& bank);
+
+}  // namespace zorvik::play

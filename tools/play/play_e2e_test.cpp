@@ -1,0 +1,244 @@
+// zorvik play as a person uses it: in a terminal (tmux), with SDL's silent
+// audio driver or a stand-in for SDL that records what the sound card gets.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <thread>
+
+#include "engine/mixer.hpp"
+#include "formats/bytes.hpp"
+#include "formats/song_text.hpp"
+#include "testing/fixtures.hpp"
+#include "testing/run.hpp"
+#include "testing/terminal_session.hpp"
+
+namespace zorvik {
+namespace {
+
+using fixtures::run;
+using fixtures::shellQuote;
+using fixtures::TerminalSession;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+const std::string kZorvik = ZORVIK_PATH;
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) out.push_back(line);
+  return out;
+}
+
+// A folder of songs and banks, and a bank path holding the default bank.
+struct Folder {
+  fixtures::TempDir dir;
+  fixtures::SampleSet samples = fixtures::countingSamples(2000);
+
+  Folder() {
+    fs::create_directories(dir / "banks");
+    fixtures::writeFile(dir / "banks" / "default.zvi",
+                        fixtures::bankFile(samples, "Fallback", "Anon"));
+  }
+  Song song(const std::string& name, std::string_view title, std::string_view bank = "default.zvi",
+            std::uint8_t tempo = 255) {
+    Song s = fixtures::emptySong(tempo, title, "Tester", bank);
+    for (int step = 0; step < kSteps; step += 3) s.cells[step][step % 3] = {3, 1};
+    fixtures::writeFile(dir / name, fixtures::songFile(s));
+    return s;
+  }
+  // The command line, from the folder, with the bank path set.
+  std::string play(const std::string& args, const std::string& sdl = "") const {
+    std::string env = "ZORVIK_BANK_PATH=" + shellQuote((dir / "banks").string()) +
+                      " XDG_DATA_HOME=/nonexistent XDG_DATA_DIRS=/nonexistent ";
+    if (sdl.empty()) {
+      env += "SDL_AUDIODRIVER=dummy ";
+    } else {
+      env += "LD_LIBRARY_PATH=" + shellQuote(ZORVIK_SDL_STANDIN) + " " + sdl + " ";
+    }
+    return env + shellQuote(kZorvik) + " play " + args;
+  }
+};
+
+// The step the playhead stands on, or -1 when no full screen is shown.
+int playhead(const std::string& screen) {
+  auto l = lines(screen);
+  if (l.size() < 9 || l[0] != "Zorvik Player v1.0") return -1;
+  std::size_t at = l[6].find('@');
+  if (at == std::string::npos || at < 2) return -1;
+  return static_cast<int>(at) - 2 + (l[8].starts_with("<") ? 48 : 0);
+}
+
+bool shows(TerminalSession& session, const std::string& text) {
+  return session.capture().find(text) != std::string::npos;
+}
+
+TEST(Play, PauseFreezesThePlayheadAndResumeMovesIt) {
+  Folder f;
+  f.song("a.zvo", "Paused");
+  TerminalSession session(f.dir.path(), f.play("a.zvo 2> err"));
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return playhead(session.capture()) >= 0; }))
+      << session.capture();
+  session.sendKeys("Space");
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return shows(session, "| paused"); }));
+  std::this_thread::sleep_for(300ms);  // what the device still held
+  int stopped = playhead(session.capture());
+  std::this_thread::sleep_for(600ms);  // some 8 steps
+  EXPECT_EQ(playhead(session.capture()), stopped);
+  session.sendKeys("Space");
+  EXPECT_TRUE(TerminalSession::waitFor(
+      [&] { return !shows(session, "paused") && playhead(session.capture()) != stopped; }, 2s));
+  session.sendKeys("q");
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return session.ended(); }));
+  EXPECT_EQ(session.file("status"), "0\n");
+  EXPECT_EQ(session.file("err"), "");
+}
+
+TEST(Play, NextAndPreviousSongAndTheEndOfAPlaylist) {
+  Folder f;
+  f.song("a.zvo", "First Song");
+  f.song("b.zvo", "Second Song");
+  TerminalSession session(f.dir.path(), f.play("--loops 5 a.zvo b.zvo"));
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return shows(session, "Title:      First Song"); }));
+  EXPECT_TRUE(shows(session, "song 1/2 | loop 1 |"));
+  session.sendKeys("n");
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return shows(session, "Title:      Second Song"); }));
+  EXPECT_TRUE(shows(session, "song 2/2 | loop 1 |"));
+  session.sendKeys("p");
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return shows(session, "Title:      First Song"); }));
+  session.sendKeys("n");
+  session.sendKeys("n");  // past the last song: the end
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return session.ended(); }));
+  EXPECT_EQ(session.file("status"), "0\n");
+}
+
+TEST(Play, TwoSongsOnceEachEndByThemselves) {
+  Folder f;
+  f.song("a.zvo", "One");
+  f.song("b.zvo", "Two");
+  // Ten times as fast as a sound card: 2 x 7 s in 1.4 s.
+  TerminalSession session(f.dir.path(), f.play("--loops 1 a.zvo b.zvo", "ZORVIK_SDL_PACE=10"));
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return session.ended(); }, 8s)) << session.capture();
+  EXPECT_EQ(session.file("status"), "0\n");
+}
+
+TEST(Play, FindsTheBankBesideTheSongOrSaysItPlaysTheDefault) {
+  Folder f;
+  fs::create_directories(f.dir / "songs");
+  fixtures::writeFile(f.dir / "songs" / "mine.zvi", fixtures::bankFile(f.samples, "Mine", "Me"));
+  f.song("songs/a.zvo", "Own Bank", "mine.zvi");
+  f.song("songs/b.zvo", "No Bank", "nothing.zvi");
+  TerminalSession session(f.dir.path(), f.play("songs/a.zvo songs/b.zvo"));
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return shows(session, "Title:      Own Bank"); }));
+  EXPECT_TRUE(shows(session, "Samplebank: Mine by Me")) << session.capture();
+  session.sendKeys("n");
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return shows(session, "Title:      No Bank"); }));
+  EXPECT_TRUE(shows(session, "Samplebank: Fallback by Anon")) << session.capture();
+  EXPECT_TRUE(shows(session, "bank nothing.zvi not found: playing the default bank"));
+  session.sendKeys("q");
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return session.ended(); }));
+}
+
+TEST(Play, WatchPicksUpAnEditedSongWithinASecond) {
+  Folder f;
+  Song song = f.song("a.zvo", "Before");
+  auto write = [&](const std::string& text) {
+    fixtures::writeFile(f.dir / "edit.txt", std::vector<std::uint8_t>(text.begin(), text.end()));
+    fs::rename(f.dir / "edit.txt", f.dir / "song.txt");  // as editors save
+  };
+  write(decompileSong(song, {true}));
+  TerminalSession session(f.dir.path(), f.play("--watch song.txt"));
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return shows(session, "Title:      Before"); }));
+  song.title = makeTextField("After");
+  write(decompileSong(song, {true}));
+  EXPECT_TRUE(TerminalSession::waitFor([&] { return shows(session, "Title:      After"); }, 1s));
+  // A text that no longer compiles: its error, and the last good one plays on.
+  write("title \"Broken\"\ntempo 999\n");
+  EXPECT_TRUE(TerminalSession::waitFor(
+      [&] { return shows(session, "line 2, column 7: expected a tempo from 0 to 255"); }, 1s))
+      << session.capture();
+  EXPECT_TRUE(shows(session, "Title:      After"));
+  session.sendKeys("q");
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return session.ended(); }));
+}
+
+TEST(Play, ASmallTerminalGetsTheCompactView) {
+  Folder f;
+  f.song("a.zvo", "Compact");
+  TerminalSession session(f.dir.path(), f.play("a.zvo"), 40, 12);
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return shows(session, "Compact by Tester"); }));
+  auto l = lines(session.capture());
+  ASSERT_GE(l.size(), 5u);
+  EXPECT_EQ(l[0], "Compact by Tester");
+  EXPECT_TRUE(l[1].starts_with("step ")) << l[1];
+  EXPECT_TRUE(l[2].starts_with("1 ")) << l[2];
+  EXPECT_TRUE(l[3].starts_with("song 1/1 | loop 1 | 0:0")) << l[3];
+  EXPECT_EQ(l[4], "? shows the keys");
+  for (std::size_t i = 5; i < l.size(); ++i) EXPECT_EQ(l[i], "") << i;  // nothing wrapped
+  session.sendKeys("q");
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return session.ended(); }));
+}
+
+TEST(Play, TheTerminalComesBackAsItWas) {
+  Folder f;
+  f.song("a.zvo", "Alternate");
+  TerminalSession session(f.dir.path(),
+                          "printf 'before\\nthe player\\n'; sleep 1; " + f.play("a.zvo"));
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return shows(session, "the player"); }));
+  const std::string before = session.capture();
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return shows(session, "Title:      Alternate"); }));
+  std::this_thread::sleep_for(1s);
+  session.sendKeys("q");
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return session.ended(); }));
+  EXPECT_EQ(session.capture(), before);
+  EXPECT_EQ(session.historySize(), 0);
+  EXPECT_EQ(session.file("after"), session.file("before"));
+  // And after signals and a stop.
+  for (const char* signal : {"TERM", "INT", "HUP", "QUIT"}) {
+    TerminalSession s(f.dir.path(), "printf 'kept\\n'; " + f.play("a.zvo"));
+    ASSERT_TRUE(TerminalSession::waitFor([&] { return shows(s, "Title:      Alternate"); }));
+    s.signal(kZorvik + " play", signal);
+    ASSERT_TRUE(TerminalSession::waitFor([&] { return s.ended(); })) << signal;
+    EXPECT_EQ(lines(s.capture()).at(0), "kept") << signal;
+    EXPECT_EQ(s.file("after"), s.file("before")) << signal;
+  }
+}
+
+TEST(Play, TheSoundIsTheExactStreamAndNeverWaitsForOutput) {
+  Folder f;
+  Song song = f.song("a.zvo", "Exact", "default.zvi", 255);
+  // Standard output a pipe that is already full and never read: the main
+  // thread blocks on its first line, and the sound goes on all the same.
+  fixtures::TempDir out;
+  std::string record = (out / "sound").string();
+  run("cd " + shellQuote(f.dir.path().string()) + " && ( head -c 65536 /dev/zero; exec env " +
+      f.play("--loops 2 a.zvo", "ZORVIK_SDL_PACE=4 ZORVIK_SDL_RECORD=" + shellQuote(record)) +
+      " ) | sleep 30 & echo started");
+  const std::size_t loop = 96 * static_cast<std::size_t>(stepLength(255));
+  EXPECT_TRUE(TerminalSession::waitFor(
+      [&] { return fs::exists(record) && fs::file_size(record) >= 4 * loop + 8192; }, 10s));
+  run("pkill -f " + shellQuote("^" + kZorvik + " play --loops 2 a.zvo"));
+  auto bytes = fixtures::readFile(record);
+  ASSERT_GE(bytes.size(), 4 * loop);
+  SampleBank bank = fixtures::makeBank(f.samples);
+  Player player(song.tempo, song, bank);
+  for (std::size_t i = 0; i < 2 * loop; ++i) {
+    ASSERT_EQ(static_cast<std::int16_t>(readLe16(bytes.data() + 2 * i)), nextSample(player)) << i;
+  }
+  // Quiet, not on a terminal: nothing but the sound.
+  auto r = run("cd " + shellQuote(f.dir.path().string()) + " && " +
+               f.play("-q a.zvo", "ZORVIK_SDL_PACE=20"));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "");
+  r = run("cd " + shellQuote(f.dir.path().string()) + " && " +
+          f.play("a.zvo missing.zvo", "ZORVIK_SDL_PACE=20"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "Playing: Exact by Tester, bank Fallback\n");
+  EXPECT_EQ(r.err, "zorvik: cannot read missing.zvo: No such file or directory\n");
+}
+
+}  // namespace
+}  // namespace zorvik

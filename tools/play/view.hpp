@@ -1,0 +1,43 @@
+// What zorvik play shows: the player's banner, header and roll with the
+// playhead on the step being heard, and a status line; or, in a terminal
+// too small for that, a compact view. Every line fits the terminal's width.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/play/deck.hpp"
+
+namespace zorvik::play {
+
+// The full view needs this much; smaller terminals get the compact one.
+inline constexpr int kFullColumns = 55;
+inline constexpr int kFullLines = 23;
+
+struct Status {
+  int song = 1;  // 1-based
+  int songs = 1;
+  int loop = 0;  // 0-based
+  std::uint64_t songSample = 0;
+  bool paused = false;
+  unsigned muted = 0;   // bit k: channel k+1
+  int volume = 0;       // dB
+  std::string message;  // a warning, an error or the keys; shown under the status
+};
+
+// "song 2/3 | loop 1 | 0:42 | paused | muted 1 3 | -3 dB"
+std::string statusLine(const Status& status);
+
+// The lines to draw, at most `lines` of them, none wider than `columns`.
+std::vector<std::string> playView(const Deck& deck, int step, const Status& status, int columns,
+                                  int lines);
+
+// The text cut to at most `columns` characters (UTF-8 aware).
+std::string fitted(const std::string& text, int columns);
+
+// The keys, for the message line.
+inline constexpr const char* kKeysHelp =
+    "space pause | q quit | n p song | <- -> 4 steps | 1 2 3 mute | + - volume";
+
+}  // namespace zorvik::play
