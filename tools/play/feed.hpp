@@ -23,6 +23,6 @@ struct Feed {
 };
 
 // SDL's callback; userdata is the Feed.
-void feedAudio(void* feed, std::uint8_t* stream, int len);
+void feedAudio(void* userdata, std::uint8_t* stream, int len);
 
 }  // namespace zorvik::play

@@ -269,7 +269,7 @@ int Session::run() {
 
 int run(const Command&, const ParsedArgs& args, const Context& context) {
   const bool terminalOut = ::isatty(STDOUT_FILENO) != 0;
-  std::vector<std::string> songs = args.operands();
+  const std::vector<std::string>& songs = args.operands();
   int loops = songs.size() > 1 || !terminalOut ? 1 : 0;
   if (auto n = args.value("loops"))
     loops = static_cast<int>(integerValue(kSpec, "loops", *n, 1, 1'000'000));
