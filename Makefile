@@ -33,6 +33,8 @@ web: build
 
 bench: build
 	$(BUILD)/bench/engine_bench
+	bench/render_vs_dd.sh $(BUILD)
+	bench/render_formats.sh $(BUILD)
 
 fuzz: setup
 	@scripts/fuzz

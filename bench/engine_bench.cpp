@@ -3,6 +3,7 @@
 // that all three voices sound all the time.
 
 #include <benchmark/benchmark.h>
+#include <zorvik/zorvik.h>
 
 #include <random>
 #include <vector>
@@ -43,6 +44,23 @@ void block(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(block)->Name("renderBlock (block path)")->Arg(4096)->Arg(65536);
+
+// libzorvik's zorvik_player_render, through the shared library, in the
+// blocks a program would ask for.
+void api(benchmark::State& state) {
+  auto song = fixtures::songFile(bench::busySong(100));
+  auto bank = fixtures::bankFile(bench::busySamples());
+  zorvik_player* player =
+      zorvik_player_new(song.data(), song.size(), bank.data(), bank.size(), nullptr, 0);
+  std::vector<std::int16_t> buffer(static_cast<std::size_t>(state.range(0)));
+  for (auto _ : state) {
+    zorvik_player_render(player, buffer.data(), buffer.size());
+    benchmark::DoNotOptimize(buffer.data());
+  }
+  zorvik_player_free(player);
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(api)->Name("zorvik_player_render (libzorvik)")->Arg(128)->Arg(4096);
 
 // One whole loop at tempo 0: 57.6 million samples, 30 minutes of audio.
 void slowestLoop(benchmark::State& state) {

@@ -156,6 +156,21 @@ int main(int argc, char** argv) {
 
   for (const Song& song : songs) seedText("song_text_fuzz", decompileSong(song));
 
+  // The API's input: the song's length in 8-byte steps, the song, the bank.
+  auto apiInput = [](Bytes song, const Bytes& bank) {
+    song.resize((song.size() + 7) / 8 * 8, '\n');  // a text ends in blank lines
+    Bytes out{static_cast<std::uint8_t>(song.size() / 8)};
+    out.insert(out.end(), song.begin(), song.end());
+    out.insert(out.end(), bank.begin(), bank.end());
+    return out;
+  };
+  for (std::size_t i = 0; i < songs.size(); ++i) {
+    const Bytes& bank = banks[i % banks.size()];
+    seed("api_fuzz", apiInput(fixtures::songFile(songs[i]), bank));
+    std::string text = decompileSong(songs[i], {true});
+    if (text.size() <= 255 * 8) seed("api_fuzz", apiInput(Bytes(text.begin(), text.end()), bank));
+  }
+
   // Files from a build and the source tree, by kind.
   for (int i = 2; i < argc; ++i) {
     const fs::path path = argv[i];

@@ -144,7 +144,11 @@ export class ZorvikPlayer {
     const out = this.m._malloc(needed + 1);
     try {
       this.m._zorvik_player_screen(this.pointer, step, out, needed + 1);
-      return textAt(this.m, out).split("\n").slice(0, -1);
+      // Every byte counts, a note's mark may be a zero; control bytes show
+      // as '?', one column each, as in a terminal.
+      const bytes = this.m.HEAPU8.slice(out, out + needed);
+      const text = decoder !== null ? decoder.decode(bytes) : String.fromCharCode(...bytes);
+      return text.replace(/[\u0000-\u0009\u000b-\u001f\u007f]/g, "?").split("\n").slice(0, -1);
     } finally {
       this.m._free(out);
     }

@@ -65,8 +65,9 @@ ZORVIK_API int32_t zorvik_player_samples_per_step(const zorvik_player *player);
 ZORVIK_API void zorvik_player_seek(zorvik_player *player, int step);
 
 /* The 21-line screen the console player shows at a step (0 to 95), lines
-   ended by '\n', zero-ended, the files' texts as stored; returns the length
-   it needs (call again with a larger buffer when that is >= size). */
+   ended by '\n', zero-ended, the files' bytes as stored (a note's mark may
+   be any byte, even 0: use the length); returns the length it needs (call
+   again with a larger buffer when that is >= size). */
 ZORVIK_API size_t zorvik_player_screen(const zorvik_player *player, int step, char *out,
                                        size_t size);
 

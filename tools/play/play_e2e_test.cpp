@@ -196,10 +196,12 @@ TEST(Play, TheTerminalComesBackAsItWas) {
   EXPECT_EQ(session.historySize(), 0);
   EXPECT_EQ(session.file("after"), session.file("before"));
   // And after signals and a stop.
+  // (The song by its whole path: the signal goes to this test's player only.)
+  const std::string song = (f.dir / "a.zvo").string();
   for (const char* signal : {"TERM", "INT", "HUP", "QUIT"}) {
-    TerminalSession s(f.dir.path(), "printf 'kept\\n'; " + f.play("a.zvo"));
+    TerminalSession s(f.dir.path(), "printf 'kept\\n'; " + f.play(shellQuote(song)));
     ASSERT_TRUE(TerminalSession::waitFor([&] { return shows(s, "Title:      Alternate"); }));
-    s.signal(kZorvik + " play", signal);
+    s.signal(kZorvik + " play " + song, signal);
     ASSERT_TRUE(TerminalSession::waitFor([&] { return s.ended(); })) << signal;
     EXPECT_EQ(lines(s.capture()).at(0), "kept") << signal;
     EXPECT_EQ(s.file("after"), s.file("before")) << signal;
@@ -214,12 +216,13 @@ TEST(Play, TheSoundIsTheExactStreamAndNeverWaitsForOutput) {
   fixtures::TempDir out;
   std::string record = (out / "sound").string();
   run("cd " + shellQuote(f.dir.path().string()) + " && ( head -c 65536 /dev/zero; exec env " +
-      f.play("--loops 2 a.zvo", "ZORVIK_SDL_PACE=4 ZORVIK_SDL_RECORD=" + shellQuote(record)) +
+      f.play("--loops 2 " + shellQuote((f.dir / "a.zvo").string()),
+             "ZORVIK_SDL_PACE=4 ZORVIK_SDL_RECORD=" + shellQuote(record)) +
       " ) | sleep 30 & echo started");
   const std::size_t loop = 96 * static_cast<std::size_t>(stepLength(255));
   EXPECT_TRUE(TerminalSession::waitFor(
       [&] { return fs::exists(record) && fs::file_size(record) >= 4 * loop + 8192; }, 10s));
-  run("pkill -f " + shellQuote("^" + kZorvik + " play --loops 2 a.zvo"));
+  run("pkill -f " + shellQuote("^" + kZorvik + " play --loops 2 " + (f.dir / "a.zvo").string()));
   auto bytes = fixtures::readFile(record);
   ASSERT_GE(bytes.size(), 4 * loop);
   SampleBank bank = fixtures::makeBank(f.samples);

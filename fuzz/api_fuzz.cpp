@@ -1,0 +1,65 @@
+// The C API on any bytes, as another program would call it: the first
+// byte says how many of the rest are the song (a .zvo file or a text, in
+// steps of 8 bytes), the rest is the bank. zorvik_player_new either fails
+// with a message or makes a player that renders, seeks and draws screens,
+// whatever the files hold; and the stream it renders is the engine's.
+
+#include <zorvik/zorvik.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "engine/block_mixer.hpp"
+#include "formats/song_input.hpp"
+#include "fuzz/fuzz_check.hpp"
+
+using namespace zorvik;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  const std::size_t songSize = std::min<std::size_t>(data[0] * std::size_t{8}, size - 1);
+  const std::uint8_t* song = data + 1;
+  const std::uint8_t* bank = song + songSize;
+  const std::size_t bankSize = size - 1 - songSize;
+
+  char error[64];
+  std::memset(error, 'x', sizeof error);
+  zorvik_player* player = zorvik_player_new(song, songSize, bank, bankSize, error, sizeof error);
+  if (player == nullptr) {
+    FUZZ_CHECK(std::memchr(error, '\0', sizeof error) != nullptr);  // zero-ended, cut to fit
+    FUZZ_CHECK(error[0] != '\0');
+    return 0;
+  }
+
+  // The same samples as the engine, from the same bytes.
+  Song reference = readSongOrText(MemorySource({song, songSize}));
+  SampleBank referenceBank = readSampleBank(MemorySource({bank, bankSize}));
+  Player engine(reference.tempo, reference, referenceBank);
+  std::vector<std::int16_t> got(3000), expected(3000);
+  FUZZ_CHECK(zorvik_player_render(player, got.data(), got.size()) == got.size());
+  renderFully(engine, expected);
+  FUZZ_CHECK(got == expected);
+  FUZZ_CHECK(zorvik_player_step(player) == engine.currentStep);
+  FUZZ_CHECK(zorvik_player_samples_per_step(player) == engine.samplesPerStep);
+
+  zorvik_player_seek(player, data[0]);
+  FUZZ_CHECK(zorvik_player_step(player) == data[0] % 96);
+  FUZZ_CHECK(zorvik_player_render(player, got.data(), 100) == 100);
+
+  char screen[2048];
+  std::size_t needed = zorvik_player_screen(player, data[0] % 96, screen, sizeof screen);
+  // A note's mark may be any byte, a zero too: the length counts them all.
+  FUZZ_CHECK(needed > 0 && needed < sizeof screen && screen[needed] == '\0');
+  char small[16];
+  FUZZ_CHECK(zorvik_player_screen(player, 0, small, sizeof small) >= sizeof small - 1);
+  FUZZ_CHECK(small[sizeof small - 1] == '\0');
+  for (const char* text :
+       {zorvik_player_title(player), zorvik_player_author(player), zorvik_player_song_bank(player),
+        zorvik_player_bank_name(player), zorvik_player_bank_author(player)}) {
+    FUZZ_CHECK(std::strlen(text) <= 32);
+  }
+  zorvik_player_free(player);
+  return 0;
+}
