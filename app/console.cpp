@@ -11,6 +11,8 @@
 #include <iostream>
 #include <thread>
 
+#include "app/signals.hpp"
+
 namespace zorvik::console {
 
 namespace {
@@ -52,18 +54,6 @@ void onContinue(int) {
   errno = savedErrno;
 }
 
-void handle(int signal, void (*handler)(int)) {
-  // A signal ignored from the start (SIGINT for a shell's background job)
-  // stays ignored.
-  struct sigaction old {};
-  if (::sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) return;
-  struct sigaction action {};
-  action.sa_handler = handler;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  ::sigaction(signal, &action, nullptr);
-}
-
 }  // namespace
 
 void install() {
@@ -75,9 +65,9 @@ void install() {
     rawSettings.c_cc[VTIME] = 0;
     haveSavedSettings.store(true);
   }
-  for (int signal : kEndingSignals) handle(signal, onEndingSignal);
-  handle(SIGTSTP, onStop);
-  handle(SIGCONT, onContinue);
+  for (int signal : kEndingSignals) handleSignal(signal, onEndingSignal);
+  handleSignal(SIGTSTP, onStop);
+  handleSignal(SIGCONT, onContinue);
 }
 
 void restore() {

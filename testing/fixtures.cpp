@@ -6,6 +6,7 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "engine/mixer.hpp"
 #include "formats/bytes.hpp"
 
 namespace zorvik::fixtures {
@@ -67,6 +68,14 @@ OwnedSample::OwnedSample(const std::vector<std::int16_t>& values) : bytes(2 * va
 
 SampleBank makeBank(const SampleSet& samples) {
   return readSampleBank(MemorySource(bankFile(samples)));
+}
+
+std::vector<std::int16_t> streamOf(const Song& song, const SampleSet& samples, std::size_t n) {
+  SampleBank bank = makeBank(samples);
+  Player player(song.tempo, song, bank);
+  std::vector<std::int16_t> out(n);
+  for (auto& v : out) v = nextSample(player);
+  return out;
 }
 
 Song randomSong(std::mt19937& rng) {

@@ -45,6 +45,10 @@ struct OwnedSample {
 // A bank in memory, as the loader would make it.
 SampleBank makeBank(const SampleSet& samples);
 
+// The first n samples of a song's stream with a bank of these samples,
+// one nextSample call each: what every faster or farther path must equal.
+std::vector<std::int16_t> streamOf(const Song& song, const SampleSet& samples, std::size_t n);
+
 // Random songs and banks for property tests: cells are notes of every
 // kind, including cells the bank or note table cannot play.
 Song randomSong(std::mt19937& rng);

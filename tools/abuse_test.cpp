@@ -16,6 +16,7 @@
 #include "formats/bytes.hpp"
 #include "testing/fixtures.hpp"
 #include "testing/run.hpp"
+#include "tools/tool_test.hpp"
 
 namespace zorvik {
 namespace {
@@ -24,7 +25,7 @@ using fixtures::run;
 using fixtures::shellQuote;
 namespace fs = std::filesystem;
 
-const std::string kZorvik = ZORVIK_PATH;
+using tool_test::zorvik;
 
 // AddressSanitizer reserves terabytes of address space: a memory limit
 // (ulimit -v) means nothing to a program built with it.
@@ -39,8 +40,6 @@ constexpr bool kSanitized = false;
 #else
 constexpr bool kSanitized = false;
 #endif
-
-std::string zorvik(const std::string& args) { return shellQuote(kZorvik) + " " + args; }
 
 std::string read(const fs::path& path) {
   auto bytes = fixtures::readFile(path);

@@ -14,6 +14,7 @@
 #include "formats/bytes.hpp"
 #include "testing/fixtures.hpp"
 #include "testing/run.hpp"
+#include "tools/tool_test.hpp"
 
 namespace zorvik {
 namespace {
@@ -22,10 +23,8 @@ using fixtures::run;
 using fixtures::shellQuote;
 namespace fs = std::filesystem;
 
-const std::string kZorvik = ZORVIK_PATH;
+using tool_test::zorvik;
 constexpr double kPi = 3.14159265358979323846;
-
-std::string zorvik(const std::string& args) { return shellQuote(kZorvik) + " " + args; }
 
 // Writes interleaved values as they are: integer formats store them as
 // whole numbers (16-bit or 24-bit), float formats as given.

@@ -11,6 +11,7 @@
 #include "formats/song_text.hpp"
 #include "testing/fixtures.hpp"
 #include "testing/run.hpp"
+#include "tools/tool_test.hpp"
 
 namespace zorvik {
 namespace {
@@ -19,26 +20,9 @@ using fixtures::run;
 using fixtures::shellQuote;
 namespace fs = std::filesystem;
 
-const std::string kZorvik = ZORVIK_PATH;
-
-std::string zorvik(const std::string& args) { return shellQuote(kZorvik) + " " + args; }
-
-struct Audio {
-  SF_INFO info{};
-  std::vector<double> samples;  // on the 16-bit scale
-};
-
-Audio readAudio(const fs::path& path) {
-  Audio audio;
-  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &audio.info);
-  if (file == nullptr) return audio;
-  sf_command(file, SFC_SET_NORM_DOUBLE, nullptr, SF_FALSE);
-  audio.samples.resize(static_cast<std::size_t>(audio.info.frames));
-  audio.samples.resize(static_cast<std::size_t>(
-      sf_read_double(file, audio.samples.data(), static_cast<sf_count_t>(audio.samples.size()))));
-  sf_close(file);
-  return audio;
-}
+using tool_test::Audio;
+using tool_test::readAudio;
+using tool_test::zorvik;
 
 // A song with notes in a folder, as a song file and as its text, with its bank.
 struct Folder {
@@ -64,11 +48,7 @@ struct Folder {
     return "cd " + shellQuote(dir.path().string()) + " && " + command;
   }
   std::vector<std::int16_t> stream(std::size_t n) const {
-    SampleBank bank = fixtures::makeBank(samples);
-    Player player(song.tempo, song, bank);
-    std::vector<std::int16_t> out(n);
-    for (auto& v : out) v = nextSample(player);
-    return out;
+    return fixtures::streamOf(song, samples, n);
   }
 };
 
@@ -100,7 +80,7 @@ TEST(Sharing, EveryReaderTakesAPipeStandardInputAndText) {
       r = run(f.in(way.wrap(zorvik("render --bank mine.zvi --samples 3000 --"), song) + " x.wav"));
       EXPECT_EQ(r.status, 0) << way.what << " " << song << r.err;
       auto expected = f.stream(3000);
-      EXPECT_EQ(readAudio(f.dir / "x.wav").samples,
+      EXPECT_EQ(readAudio(f.dir / "x.wav").values,
                 std::vector<double>(expected.begin(), expected.end()))
           << way.what << " " << song;
     }
@@ -113,7 +93,7 @@ TEST(Sharing, EveryReaderTakesAPipeStandardInputAndText) {
     EXPECT_EQ(r.status, 0) << way.what << r.err;
     auto audio = readAudio(f.dir / "x.wav");
     auto expected = f.stream(3000);
-    EXPECT_EQ(audio.samples, std::vector<double>(expected.begin(), expected.end())) << way.what;
+    EXPECT_EQ(audio.values, std::vector<double>(expected.begin(), expected.end())) << way.what;
   }
 }
 
@@ -124,7 +104,7 @@ TEST(Sharing, RenderingATextEqualsCompilingThenRendering) {
                     zorvik("render c.zvo b.wav --loops 2")));
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(fixtures::readFile(f.dir / "a.wav"), fixtures::readFile(f.dir / "b.wav"));
-  EXPECT_EQ(readAudio(f.dir / "a.wav").samples.size(), 2u * 96 * stepLength(220));
+  EXPECT_EQ(readAudio(f.dir / "a.wav").values.size(), 2u * 96 * stepLength(220));
 }
 
 TEST(Sharing, CompileWarnsWithLineAndColumnAndStrictRefuses) {
@@ -189,10 +169,10 @@ TEST(Sharing, EveryFormatReadsBackWithItsLengthAndRate) {
     EXPECT_EQ(audio.info.channels, 1) << c.file;
     double expectedLength = static_cast<double>(n) * c.rate / 32004;
     // Lossy encoders may pad a frame at the start or the end.
-    EXPECT_NEAR(static_cast<double>(audio.samples.size()), expectedLength, c.lossy ? 2000 : 0)
+    EXPECT_NEAR(static_cast<double>(audio.values.size()), expectedLength, c.lossy ? 2000 : 0)
         << c.file;
     if (!c.lossy) {
-      EXPECT_EQ(audio.samples, std::vector<double>(exact.begin(), exact.end())) << c.file;
+      EXPECT_EQ(audio.values, std::vector<double>(exact.begin(), exact.end())) << c.file;
     }
   }
 }
@@ -206,7 +186,7 @@ TEST(Sharing, RateAndGain) {
     ASSERT_EQ(r.status, 0) << rate << r.err;
     Audio audio = readAudio(f.dir / "r.wav");
     EXPECT_EQ(audio.info.samplerate, rate);
-    EXPECT_NEAR(static_cast<double>(audio.samples.size()), static_cast<double>(n) * rate / 32004,
+    EXPECT_NEAR(static_cast<double>(audio.values.size()), static_cast<double>(n) * rate / 32004,
                 1.0)
         << rate;
   }
@@ -230,7 +210,7 @@ TEST(Sharing, RateAndGain) {
   r = run(f.in(zorvik("render song.zvo g.wav --gain 12 --samples " + std::to_string(n))));
   ASSERT_EQ(r.status, 0) << r.err;
   Audio audio = readAudio(f.dir / "g.wav");
-  ASSERT_EQ(audio.samples.size(), n);
+  ASSERT_EQ(audio.values.size(), n);
   std::size_t limited = 0;
   for (std::size_t i = 0; i < n; ++i) {
     double want = std::round(exact[i] * scale);
@@ -238,7 +218,7 @@ TEST(Sharing, RateAndGain) {
       ++limited;
       want = want > 0 ? 32767 : -32768;
     }
-    ASSERT_EQ(audio.samples[i], want) << i;
+    ASSERT_EQ(audio.values[i], want) << i;
   }
   EXPECT_EQ(limited, past);
   EXPECT_EQ(r.err, "zorvik: warning: " + std::to_string(past) +

@@ -7,6 +7,8 @@
 #include <csignal>
 #include <cstring>
 
+#include "app/signals.hpp"
+
 namespace zorvik::tool {
 
 namespace {
@@ -35,16 +37,7 @@ void onSignal(int signal) {
 }  // namespace
 
 void installTemporaryFileCleanup() {
-  for (int signal : kCleaningSignals) {
-    // A signal ignored from the start (SIGINT for a shell's background job)
-    // stays ignored.
-    struct sigaction old {};
-    if (::sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(signal, &action, nullptr);
-  }
+  for (int signal : kCleaningSignals) handleSignal(signal, onSignal);
   std::signal(SIGXFSZ, SIG_IGN);
 }
 

@@ -11,6 +11,7 @@
 #include "formats/song_text.hpp"
 #include "testing/fixtures.hpp"
 #include "testing/run.hpp"
+#include "tools/tool_test.hpp"
 
 namespace zorvik {
 namespace {
@@ -19,24 +20,8 @@ using fixtures::run;
 using fixtures::shellQuote;
 namespace fs = std::filesystem;
 
-const std::string kZorvik = ZORVIK_PATH;
-
-std::string zorvik(const std::string& args) { return shellQuote(kZorvik) + " " + args; }
-
-struct AudioData {
-  SF_INFO info{};
-  std::vector<std::int16_t> samples;
-};
-
-AudioData readAudio(const fs::path& path) {
-  AudioData data;
-  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &data.info);
-  if (file == nullptr) return data;
-  data.samples.resize(static_cast<std::size_t>(data.info.frames));
-  sf_read_short(file, data.samples.data(), data.info.frames);
-  sf_close(file);
-  return data;
-}
+using tool_test::readAudio;
+using tool_test::zorvik;
 
 // A song with notes on all channels and a bank file for it, in a folder.
 struct RenderFixture {
@@ -62,11 +47,7 @@ struct RenderFixture {
   }
 
   std::vector<std::int16_t> stream(std::size_t n) const {
-    SampleBank bank = fixtures::makeBank(samples);
-    Player player(song.tempo, song, bank);
-    std::vector<std::int16_t> out(n);
-    for (auto& v : out) v = nextSample(player);
-    return out;
+    return fixtures::streamOf(song, samples, n);
   }
 };
 
@@ -91,13 +72,14 @@ TEST(Render, WritesTheExactStream) {
     auto r = run(zorvik("render " + shellQuote(f.songPath) + " " + shellQuote(out.string()) +
                         " --bank " + shellQuote(f.bankPath) + " " + c.options));
     ASSERT_EQ(r.status, 0) << c.options << r.err;
-    AudioData audio = readAudio(out);
+    tool_test::Audio audio = readAudio(out);
     EXPECT_EQ(audio.info.format & SF_FORMAT_TYPEMASK, c.format) << c.file;
     EXPECT_EQ(audio.info.format & SF_FORMAT_SUBMASK, SF_FORMAT_PCM_16) << c.file;
     EXPECT_EQ(audio.info.samplerate, 32004);
     EXPECT_EQ(audio.info.channels, 1);
-    ASSERT_EQ(audio.samples.size(), c.samples) << c.file;
-    EXPECT_TRUE(std::equal(audio.samples.begin(), audio.samples.end(), expected.begin())) << c.file;
+    ASSERT_EQ(audio.values.size(), c.samples) << c.file;
+    auto samples = audio.samples();
+    EXPECT_TRUE(std::equal(samples.begin(), samples.end(), expected.begin())) << c.file;
   }
 }
 
@@ -116,7 +98,7 @@ TEST(Render, LengthsAreRoundedToTheNearestSample) {
     auto r = run(zorvik("render " + shellQuote(f.songPath) + " " + shellQuote(out.string()) +
                         " --bank " + shellQuote(f.bankPath) + " " + options));
     ASSERT_EQ(r.status, 0) << options << r.err;
-    EXPECT_EQ(readAudio(out).samples.size(), samples) << options;
+    EXPECT_EQ(readAudio(out).values.size(), samples) << options;
   }
 }
 
@@ -124,14 +106,13 @@ TEST(Render, ToStandardOutputAndWithTheSongsOwnBank) {
   RenderFixture f;
   // A copy of the tool with the song's bank in instruments/ beside it.
   fs::create_directories(f.dir / "bin" / "instruments");
-  fs::copy_file(kZorvik, f.dir / "bin" / "zorvik");
+  fs::copy_file(tool_test::kZorvik, f.dir / "bin" / "zorvik");
   fs::copy_file(f.bankPath, f.dir / "bin" / "instruments" / "mine.zvi");
   auto out = f.dir / "piped.wav";
   auto r = run(shellQuote((f.dir / "bin" / "zorvik").string()) + " render " +
                shellQuote(f.songPath) + " - --samples 5000 | cat > " + shellQuote(out.string()));
   ASSERT_EQ(r.status, 0) << r.err;
-  AudioData audio = readAudio(out);
-  EXPECT_EQ(audio.samples, f.stream(5000));
+  EXPECT_EQ(readAudio(out).samples(), f.stream(5000));
 }
 
 TEST(Render, FailuresLeaveNoFileAndSayWhy) {

@@ -11,6 +11,8 @@
 #include <csignal>
 #include <cstring>
 
+#include "app/signals.hpp"
+
 namespace zorvik::play {
 
 namespace {
@@ -71,16 +73,6 @@ void onContinue(int) {
 
 void onResize(int) { redraw.store(true); }
 
-void handle(int signal, void (*handler)(int)) {
-  struct sigaction old {};
-  if (::sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) return;
-  struct sigaction action {};
-  action.sa_handler = handler;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  ::sigaction(signal, &action, nullptr);
-}
-
 }  // namespace
 
 Terminal::Terminal(bool draw, bool keys) {
@@ -98,10 +90,10 @@ Terminal::Terminal(bool draw, bool keys) {
   }
   drawing.store(draws_);
   if (!draws_ && !keys_) return;
-  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) handle(signal, onEndingSignal);
-  handle(SIGTSTP, onStop);
-  handle(SIGCONT, onContinue);
-  handle(SIGWINCH, onResize);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) handleSignal(signal, onEndingSignal);
+  handleSignal(SIGTSTP, onStop);
+  handleSignal(SIGCONT, onContinue);
+  handleSignal(SIGWINCH, onResize);
   take();
 }
 
