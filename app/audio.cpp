@@ -16,7 +16,8 @@
 
 namespace zorvik {
 
-const AudioFormat kAudioFormat = {static_cast<int>(kSampleRate), AUDIO_S16LSB, 1, 4096};
+const AudioFormat kAudioFormat = {static_cast<int>(kSampleRate), AUDIO_S16LSB, 1,
+                                  kDeviceBufferSamples};
 
 Player* thePlayer = nullptr;
 RollPages* theRollPages = nullptr;
@@ -96,7 +97,7 @@ void withQuietStderr(F f) {
 
 void stopAudio() { SDL_CloseAudio(); }
 
-void startAudio(void (*callback)(void*, std::uint8_t*, int), void* userdata, const char* program) {
+bool startAudio(void (*callback)(void*, std::uint8_t*, int), void* userdata, const char* program) {
   // SDL is shut down, and the device with it, when the process exits.
   std::atexit(SDL_Quit);
   try {
@@ -110,11 +111,12 @@ void startAudio(void (*callback)(void*, std::uint8_t*, int), void* userdata, con
     try {
       openDevice(callback, userdata);
     } catch (const Error&) {
-      // Not even the silent driver: nothing calls back, and the screen
-      // stays as it is until a key ends the program.
+      // Not even the silent driver: nothing calls back.
+      return false;
     }
   }
   SDL_PauseAudio(0);
+  return true;
 }
 
 }  // namespace zorvik

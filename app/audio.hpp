@@ -9,6 +9,9 @@
 
 namespace zorvik {
 
+// Samples in one device buffer, as both programs ask for them.
+inline constexpr int kDeviceBufferSamples = 4096;
+
 // The one format both programs ask for. SDL converts to whatever the device
 // takes, so the callback always gets exactly this.
 struct AudioFormat {
@@ -24,7 +27,9 @@ extern const AudioFormat kAudioFormat;
 // prefixed by `program` (unless that is null), and goes on with SDL's
 // silent "dummy" driver, which calls back at the same pace. SDL is shut
 // down when the process exits.
-void startAudio(void (*callback)(void* userdata, std::uint8_t* stream, int len), void* userdata,
+// Returns false when not even the silent driver starts (nothing will call
+// back).
+bool startAudio(void (*callback)(void* userdata, std::uint8_t* stream, int len), void* userdata,
                 const char* program);
 
 // Stops the device: the callback is not called again (before what it reads

@@ -53,9 +53,7 @@ std::string showText(std::string_view text, TextStyle style) {
   while (!text.empty()) {
     auto byte = static_cast<unsigned char>(text.front());
     std::size_t n = 1;
-    if (byte == '\n' && style == TextStyle::Escaped) {
-      out += '\n';
-    } else if (byte >= 0x20 && byte < 0x7f) {
+    if (byte >= 0x20 && byte < 0x7f) {
       out += static_cast<char>(byte);
     } else if (style != TextStyle::Columns && (n = utf8Length(text)) > 0) {
       out.append(text.substr(0, n));

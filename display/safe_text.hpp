@@ -11,17 +11,16 @@ namespace zorvik {
 
 enum class TextStyle {
   Exact,    // byte for byte, as stored (not for a terminal)
-  Line,     // UTF-8 characters as they are; every other byte, a newline too, as '?'
+  Line,     // UTF-8 characters as they are; every other byte as '?'
   Columns,  // one column per byte: printable ASCII as it is, every other byte as '?'
-  Escaped,  // UTF-8 characters and newlines as they are; every other control or stray
-            // byte as \xNN
+  Escaped,  // UTF-8 characters as they are; every other byte as \xNN
 };
 
 // Whether a byte is a control byte: C0 (0x00 to 0x1F), DEL or C1 (0x80 to 0x9F).
 bool isControlByte(unsigned char byte);
 
-// The text as it is shown in that style. Only Escaped keeps newlines: a
-// screen's lines stay its lines.
+// The text as it is shown in that style. A newline is a control byte like
+// the others: a text from a file never splits the line it is shown on.
 std::string showText(std::string_view text, TextStyle style);
 
 }  // namespace zorvik

@@ -15,6 +15,9 @@ TerminalSession::TerminalSession(const std::filesystem::path& dir, const std::st
                                  int columns, int lines)
     : dir_(dir),
       socket_("zorvik-test-" + std::to_string(::getpid()) + "-" + std::to_string(++sessions)) {
+  // The files of a session before it in the same folder are gone first.
+  std::filesystem::remove(dir / "after");
+  std::filesystem::remove(dir / "status");
   std::string script = "cd " + shellQuote(dir.string()) + " && stty -g > before; " + command +
                        "; echo $? > status; stty -g > after; sleep 600";
   tmux("new-session -d -x " + std::to_string(columns) + " -y " + std::to_string(lines) + " " +

@@ -271,14 +271,14 @@ void AudioWriter::finish() {
 }
 
 MonoAudio readMonoAudio(const std::string& path) {
+  // Opened first by us for the system's own reason when it cannot be;
+  // libsndfile then opens it by name.
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) throw Error("cannot open " + path + ": " + std::strerror(errno));
+  ::close(fd);
   SF_INFO info{};
-  SNDFILE* file = sf_open_fd(fd, SFM_READ, &info, SF_TRUE);
-  if (file == nullptr) {
-    ::close(fd);
-    throw Error("cannot read " + path + ": " + sf_strerror(nullptr));
-  }
+  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+  if (file == nullptr) throw Error("cannot read " + path + ": " + sf_strerror(nullptr));
   // libsndfile scales integer formats to +-1 by dividing by a power of two
   // (32768 for 16 bits), so multiplying by 32768 gives 16-bit values back
   // exactly; float formats come as they are stored.

@@ -48,7 +48,8 @@ constexpr CommandSpec kBuildSpec{
     "'build' with DIR/*.wav gives back the same samples.\n",
     kBuildOptions,
     1 + kBankSamples,
-    1 + kBankSamples};
+    1 + kBankSamples,
+    {}};
 
 std::string textOption(const ParsedArgs& args, const char* name) {
   auto value = args.value(name);
@@ -119,7 +120,8 @@ constexpr CommandSpec kListSpec{
     "texts are shown as \\xNN.\n",
     {},
     1,
-    1};
+    1,
+    {}};
 
 int list(const Command&, const ParsedArgs& args, const Context&) {
   SampleBank bank = loadBankInput(args.operands()[0]);
@@ -152,7 +154,8 @@ constexpr CommandSpec kExtractSpec{
     "all sixteen are complete do they take their names.\n",
     {},
     2,
-    2};
+    2,
+    {}};
 
 // The file extract writes sample k to: "00-a.wav" ... "12-m-low.wav" ...
 std::string extractedFileName(int k) {

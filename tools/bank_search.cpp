@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "display/safe_text.hpp"
 #include "formats/error.hpp"
 
 namespace zorvik::tool {
@@ -60,7 +61,7 @@ FoundBank findBank(const std::vector<std::string>& folders, std::string_view ban
         try {
           return FoundBank{readSampleBank(*file), path, false};
         } catch (const Error& e) {
-          throw Error(path + ": " + e.what());
+          throw Error(showText(path, TextStyle::Escaped) + ": " + e.what());
         }
       }
     }
@@ -71,7 +72,7 @@ FoundBank findBank(const std::vector<std::string>& folders, std::string_view ban
     fallback->isDefault = true;
     return std::move(*fallback);
   }
-  throw Error("bank " + std::string(bankName) +
+  throw Error("bank " + showText(bankName, TextStyle::Escaped) +
               " not found, nor default.zvi, in the song's folder, ZORVIK_BANK_PATH, the XDG data "
               "folders or instruments/ beside zorvik: give one with --bank");
 }

@@ -17,6 +17,13 @@
 
 namespace zorvik::tool {
 
+// The search, for the --help of the commands that use it.
+inline constexpr std::string_view kBankSearchHelp =
+    "The bank a song names is looked for in the song's folder, in each folder of\n"
+    "ZORVIK_BANK_PATH, in $XDG_DATA_HOME/zorvik/instruments, in zorvik/instruments\n"
+    "of each folder of XDG_DATA_DIRS, then in instruments/ beside zorvik; when none\n"
+    "holds it, the default bank plays, with a warning.\n";
+
 // The folders, each ending in "/", for a song at songPath ("-" for one read
 // from standard input, which has no folder of its own).
 std::vector<std::string> bankFolders(const std::string& songPath, const std::string& programFolder);

@@ -29,7 +29,8 @@ constexpr CommandSpec kSpec{
     "characters in the song's texts are shown as \\xNN.\n",
     {},
     1,
-    1};
+    1,
+    {}};
 
 std::string seconds(double samples) {
   char text[32];

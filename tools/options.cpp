@@ -106,6 +106,7 @@ std::string helpText(const CommandSpec& spec) {
                     (spec.options.empty() ? " " : " [OPTIONS] ") + std::string(spec.operands) +
                     "\n\n" + std::string(spec.description);
   if (!out.ends_with("\n")) out += "\n";
+  if (!spec.epilogue.empty()) out += "\n" + std::string(spec.epilogue);
   out += "\nOptions:\n";
   auto describe = [&](const OptionSpec& o) {
     std::string left = "  ";

@@ -45,6 +45,7 @@ struct CommandSpec {
   std::span<const OptionSpec> options;
   std::size_t minOperands = 0;
   std::size_t maxOperands = 0;
+  std::string_view epilogue;  // paragraphs shared with other commands, after the description
 };
 
 class ParsedArgs {

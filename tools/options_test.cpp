@@ -12,7 +12,7 @@ constexpr OptionSpec kOptions[] = {
     {"quiet", 'q', "", "say nothing"},
     {"bank", 0, "FILE", "use this bank\nsecond line"},
 };
-constexpr CommandSpec kSpec{"test", "IN OUT", "a test", "Tests the parser.\n", kOptions, 1, 2};
+constexpr CommandSpec kSpec{"test", "IN OUT", "a test", "Tests the parser.\n", kOptions, 1, 2, {}};
 
 struct Parsed {
   std::vector<std::string> operands;

@@ -145,7 +145,7 @@ TEST(OutputFile, ALongestNameStillFits) {
 }
 
 TEST(OutputFile, AnOutputThatIsAnInputIsRefused) {
-  constexpr CommandSpec spec{"song compile", "TEXT OUT", "", "", {}, 2, 2};
+  constexpr CommandSpec spec{"song compile", "TEXT OUT", "", "", {}, 2, 2, {}};
   fixtures::TempDir dir;
   fixtures::writeFile(dir / "a.txt", std::vector<std::uint8_t>{'a'});
   fixtures::writeFile(dir / "b.txt", std::vector<std::uint8_t>{'b'});

@@ -6,6 +6,8 @@
 #include <optional>
 #include <vector>
 
+#include "display/safe_text.hpp"
+#include "engine/gain.hpp"
 #include "engine/song_stream.hpp"
 #include "formats/error.hpp"
 #include "tools/audio_file.hpp"
@@ -46,15 +48,12 @@ constexpr CommandSpec kSpec{
     "--rate makes the samples differ from the player's.\n"
     "\n"
     "OUT appears once it is complete, never half written; '-' writes WAV to standard\n"
-    "output, header first, as the samples are made. A WAV file past 4 GiB is RF64.\n"
-    "\n"
-    "The bank the song names is looked for in the song's folder, in each folder of\n"
-    "ZORVIK_BANK_PATH, in $XDG_DATA_HOME/zorvik/instruments, in zorvik/instruments\n"
-    "of each folder of XDG_DATA_DIRS, then in instruments/ beside zorvik; when none\n"
-    "holds it, the default bank plays, with a warning.\n",
+    "output, header first, as the samples are made. A WAV file past 4 GiB is RF64\n"
+    "(.rf64 writes RF64 at any length); .oga is Ogg Vorbis too.\n",
     kOptions,
     2,
-    2};
+    2,
+    kBankSearchHelp};
 
 constexpr long long kMaxSamples = 1LL << 40;
 
@@ -81,7 +80,8 @@ Length lengthOf(const ParsedArgs& args, std::uint64_t loopLength) {
   return {samples};
 }
 
-// Turns float samples into 16-bit ones, limiting what passes full scale.
+// Turns float samples into 16-bit ones, scaled, limiting what passes full
+// scale.
 struct Limiter {
   double scale = 1.0;
   std::uint64_t limited = 0;
@@ -89,14 +89,7 @@ struct Limiter {
 
   std::span<const std::int16_t> operator()(std::span<const float> in) {
     out.resize(in.size());
-    for (std::size_t i = 0; i < in.size(); ++i) {
-      double v = std::round(in[i] * scale);
-      if (v > 32767.0 || v < -32768.0) {
-        ++limited;
-        v = v > 0 ? 32767.0 : -32768.0;
-      }
-      out[i] = static_cast<std::int16_t>(v);
-    }
+    for (std::size_t i = 0; i < in.size(); ++i) out[i] = limitedSample(in[i] * scale, limited);
     return out;
   }
 };
@@ -113,7 +106,7 @@ int run(const Command&, const ParsedArgs& args, const Context& context) {
   if (auto r = args.value("rate"))
     rate = static_cast<int>(integerValue(kSpec, "rate", *r, 1000, 384000));
   double gainDb = 0.0;
-  if (auto g = args.value("gain")) gainDb = numberValue(kSpec, "gain", *g, -60, 60);
+  if (auto g = args.value("gain")) gainDb = numberValue(kSpec, "gain", *g, kMinGainDb, kMaxGainDb);
   int outRate = rate.value_or(static_cast<int>(kSampleRate));
   if (!format->rates.empty() &&
       std::find(format->rates.begin(), format->rates.end(), outRate) == format->rates.end()) {
@@ -143,11 +136,11 @@ int run(const Command&, const ParsedArgs& args, const Context& context) {
     FoundBank found =
         findBank(bankFolders(songPath, context.programFolder), std::string(textOf(song.bankName)));
     if (found.isDefault) {
-      std::cerr << "zorvik: warning: bank " << textOf(song.bankName)
+      std::cerr << "zorvik: warning: bank " << showText(textOf(song.bankName), TextStyle::Escaped)
                 << " not found: rendering with the default bank, " << found.path << std::endl;
     }
     bank = std::move(found.bank);
-    inputs.push_back(found.path);
+    refuseInputAsOutput(kSpec, outPath, std::span(&found.path, 1));
   }
   refuseInputAsOutput(kSpec, outPath, inputs);
 
@@ -174,7 +167,7 @@ int run(const Command&, const ParsedArgs& args, const Context& context) {
     std::optional<StreamResampler> resampler;
     if (outRate != static_cast<int>(kSampleRate)) resampler.emplace(kSampleRate, outRate);
     Limiter limit;
-    limit.scale = std::pow(10.0, gainDb / 20.0);
+    limit.scale = gainScale(gainDb);
     std::vector<float> in(kBlock), converted;
     std::uint64_t written = 0;
     for (std::uint64_t done = 0; done < length.samples || (resampler && written < frames);) {

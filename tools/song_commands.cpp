@@ -28,7 +28,8 @@ constexpr CommandSpec kDecompileSpec{
     "bytes, in either layout.\n",
     kDecompileOptions,
     1,
-    2};
+    2,
+    {}};
 
 int decompile(const Command&, const ParsedArgs& args, const Context&) {
   const auto& operands = args.operands();
@@ -68,7 +69,8 @@ constexpr CommandSpec kCompileSpec{
     "ascend. '#' starts a comment.\n",
     kCompileOptions,
     2,
-    2};
+    2,
+    {}};
 
 int compile(const Command&, const ParsedArgs& args, const Context&) {
   const auto& operands = args.operands();

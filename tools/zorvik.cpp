@@ -126,6 +126,9 @@ int main(int argc, char** argv) {
   } catch (const std::bad_alloc&) {
     std::cerr << "zorvik: out of memory" << std::endl;
     status = 1;
+  } catch (const std::exception& e) {
+    std::cerr << "zorvik: " << e.what() << std::endl;
+    status = 1;
   }
   // Every write is checked, standard output's too.
   errno = 0;

@@ -5,11 +5,15 @@
 namespace zorvik::play {
 
 void HeardClock::publish(std::uint64_t first, std::uint32_t length, Time time) {
-  version_.fetch_add(1, std::memory_order_acq_rel);
+  // One writer: odd while the fields change, and no reader takes fields
+  // of two versions.
+  std::uint64_t version = version_.load(std::memory_order_relaxed);
+  version_.store(version + 1, std::memory_order_relaxed);
+  std::atomic_thread_fence(std::memory_order_release);
   first_.store(first, std::memory_order_relaxed);
   length_.store(length, std::memory_order_relaxed);
   time_.store(time.time_since_epoch().count(), std::memory_order_relaxed);
-  version_.fetch_add(1, std::memory_order_acq_rel);
+  version_.store(version + 2, std::memory_order_release);
 }
 
 std::uint64_t HeardClock::heard(Time now) const {

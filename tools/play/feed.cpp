@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "app/audio.hpp"
+
 namespace zorvik::play {
 
 void feedAudio(void* userdata, std::uint8_t* stream, int len) {
@@ -10,11 +12,13 @@ void feedAudio(void* userdata, std::uint8_t* stream, int len) {
   feed.clock.publish(feed.lastFirst, feed.lastLength, std::chrono::steady_clock::now());
   const std::size_t wanted = len > 0 ? static_cast<std::size_t>(len) / 2 : 0;
   std::size_t got = 0;
-  if (!feed.paused.load(std::memory_order_acquire)) {
-    std::int16_t block[4096];  // a whole device buffer at once, as SDL asks for it
+  if (feed.paused.load(std::memory_order_acquire)) {
+    feed.ring.read({});  // takes what replaced the unplayed samples, reads none
+  } else {
+    std::int16_t block[kDeviceBufferSamples];  // a whole device buffer at once
     while (got < wanted) {
-      std::size_t n =
-          feed.ring.read(std::span(block).first(std::min(wanted - got, std::size_t{4096})));
+      std::size_t n = feed.ring.read(
+          std::span(block).first(std::min<std::size_t>(wanted - got, kDeviceBufferSamples)));
       for (std::size_t i = 0; i < n; ++i) {
         auto v = static_cast<std::uint16_t>(block[i]);
         stream[2 * (got + i)] = static_cast<std::uint8_t>(v);

@@ -2,10 +2,12 @@
 // skip, mute and change the volume, a screen drawn at the pace the music is
 // heard, and the song reloaded when it changes on disk (--watch).
 
+#include <pthread.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -14,6 +16,8 @@
 #include "app/audio.hpp"
 #include "display/safe_text.hpp"
 #include "display/screen.hpp"
+#include "engine/gain.hpp"
+#include "tools/bank_search.hpp"
 #include "tools/command.hpp"
 #include "tools/play/clock.hpp"
 #include "tools/play/deck.hpp"
@@ -51,24 +55,20 @@ constexpr CommandSpec kSpec{
     "\n"
     "Keys: space pause and resume; q or Esc quit; n and p the next and previous\n"
     "song; left and right four steps back and on; 1, 2 and 3 mute and unmute a\n"
-    "channel; + and - the volume in 1 dB steps; ? shows the keys.\n"
-    "\n"
-    "The bank a song names is looked for in the song's folder, in each folder of\n"
-    "ZORVIK_BANK_PATH, in $XDG_DATA_HOME/zorvik/instruments, in zorvik/instruments\n"
-    "of each folder of XDG_DATA_DIRS, then in instruments/ beside zorvik; when none\n"
-    "holds it, the default bank plays and the status line says so.\n"
+    "channel; + (or =) and - the volume in 1 dB steps; ? shows the keys.\n"
+
     "\n"
     "When standard output is not a terminal there is no screen and no key: one line\n"
     "says what each song is, and each plays once unless --loops says otherwise.\n"
     "Unpaused, unmuted, at 0 dB and not moved, the sound is exactly what 'zorvik\n"
-    "render' writes.\n",
+    "render' writes. When a song does not load, the others play and the exit\n"
+    "status is 1.\n",
     kOptions,
     1,
-    1u << 20};
+    1u << 20,
+    kBankSearchHelp};
 
 constexpr auto kWatchEvery = std::chrono::milliseconds(250);
-constexpr int kMinVolume = -60;
-constexpr int kMaxVolume = 24;
 
 class Session {
  public:
@@ -92,7 +92,8 @@ class Session {
   std::shared_ptr<const Deck> loadFrom(int index, int step);
   void reportError(const std::string& message);
   void onKey(Key key, const Heard& heard);
-  void onSongHeard(const Deck& deck);
+  void onSongHeard(const std::shared_ptr<const Deck>& heard);
+  void startThreads();
   void watchFiles(const Heard& heard);
   void draw(const Heard& heard);
 
@@ -106,6 +107,14 @@ class Session {
   HeardClock clock_;
   Renderer renderer_;
   Feed feed_;
+  // Stops the device before what its callback reads is destroyed, on every
+  // way out of run().
+  struct AudioStop {
+    bool started = false;
+    ~AudioStop() {
+      if (started) stopAudio();
+    }
+  } audio_;
 
   bool failed_ = false;  // some song did not load: the exit status is 1
   bool quit_ = false;
@@ -113,10 +122,11 @@ class Session {
   bool help_ = false;
   unsigned muted_ = 0;
   int volume_ = 0;
-  int heardIndex_ = -1;            // the song heard now
-  int chosen_ = -1;                // the song last asked for, or heard since
-  const Deck* awaited_ = nullptr;  // asked for with n or p, not heard yet
-  std::string error_;              // the last error, for the status line
+  int heardIndex_ = -1;                  // the song heard now
+  int chosen_ = -1;                      // the song last asked for, or heard since
+  std::shared_ptr<const Deck> awaited_;  // asked for with n or p, not heard yet
+  std::string error_;                    // the last error, for the status line
+  std::vector<std::string> errors_;      // said on standard error at the end
   std::pair<std::optional<FileStamp>, std::optional<FileStamp>> failedStamps_;
   Clock::time_point nextWatch_;
   std::vector<std::string> shown_;  // the lines on the screen
@@ -125,7 +135,13 @@ class Session {
 void Session::reportError(const std::string& message) {
   failed_ = true;
   error_ = message;
-  if (!terminal_.draws()) std::cerr << "zorvik: " << message << std::endl;
+  // On the screen it shows in the status line; the screen goes with the
+  // alternate buffer, so it is said again once the terminal is back.
+  if (terminal_.draws()) {
+    errors_.push_back(message);
+  } else {
+    std::cerr << "zorvik: " << message << std::endl;
+  }
 }
 
 std::shared_ptr<const Deck> Session::loadFrom(int index, int step) {
@@ -139,7 +155,8 @@ std::shared_ptr<const Deck> Session::loadFrom(int index, int step) {
   return nullptr;
 }
 
-void Session::onSongHeard(const Deck& deck) {
+void Session::onSongHeard(const std::shared_ptr<const Deck>& heard) {
+  const Deck& deck = *heard;
   heardIndex_ = deck.index;
   chosen_ = deck.index;
   if (!terminal_.draws() && !quiet_) {
@@ -148,7 +165,7 @@ void Session::onSongHeard(const Deck& deck) {
               << showText(textOf(deck.bank.header.name), TextStyle::Escaped) << std::endl;
   }
   // The next song waits in line, to follow without a gap.
-  renderer_.queue(loadFrom(deck.index + 1, 1), loops_);
+  renderer_.queue(heard, loadFrom(deck.index + 1, 1), loops_);
 }
 
 void Session::onKey(Key key, const Heard& heard) {
@@ -170,7 +187,7 @@ void Session::onKey(Key key, const Heard& heard) {
       } else if (deck) {
         renderer_.play(deck, loops_);
         chosen_ = deck->index;
-        awaited_ = deck.get();
+        awaited_ = deck;
       }
       break;
     }
@@ -186,7 +203,7 @@ void Session::onKey(Key key, const Heard& heard) {
       break;
     case Key::Louder:
     case Key::Softer:
-      volume_ = std::clamp(volume_ + (key == Key::Louder ? 1 : -1), kMinVolume, kMaxVolume);
+      volume_ = std::clamp(volume_ + (key == Key::Louder ? 1 : -1), kMinGainDb, kMaxGainDb);
       renderer_.setGain(volume_);
       break;
     case Key::Help:
@@ -231,7 +248,8 @@ void Session::draw(const Heard& heard) {
   } else if (!error_.empty()) {
     status.message = error_;
   } else if (!heard.deck->missingBank.empty()) {
-    status.message = "bank " + heard.deck->missingBank + " not found: playing the default bank";
+    status.message = "bank " + showText(heard.deck->missingBank, TextStyle::Escaped) +
+                     " not found: playing the default bank";
   } else if (terminal_.readsKeys()) {
     status.message = "? shows the keys";
   }
@@ -243,27 +261,43 @@ void Session::draw(const Heard& heard) {
   shown_ = std::move(lines);
 }
 
+void Session::startThreads() {
+  // Signals are for the main thread, which owns the terminal: the render
+  // thread and SDL's audio thread start with them blocked.
+  sigset_t all, old;
+  sigfillset(&all);
+  ::pthread_sigmask(SIG_BLOCK, &all, &old);
+  renderer_.start();
+  audio_.started = true;
+  bool started = startAudio(feedAudio, &feed_, quiet_ ? nullptr : "zorvik");
+  ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  if (!started) throw Error("cannot start audio, not even silently");
+}
+
 int Session::run() {
   auto first = loadFrom(0, 1);
-  if (!first) return 1;
+  if (!first) {
+    terminal_.release();
+    for (const std::string& e : errors_) std::cerr << "zorvik: " << e << std::endl;
+    return 1;
+  }
   renderer_.play(first, loops_);
-  renderer_.start();
-  startAudio(feedAudio, &feed_, quiet_ ? nullptr : "zorvik");
+  startThreads();
   while (!quit_) {
     Key key = terminal_.nextKey(std::chrono::milliseconds(10));
     Heard heard = renderer_.at(clock_.heard(Clock::now()));
     if (key != Key::None) onKey(key, heard);
-    if (heard.deck && heard.deck.get() == awaited_) {
+    if (heard.deck && heard.deck == awaited_) {
       awaited_ = nullptr;
       heardIndex_ = -1;  // heard again, if it is the same song
     }
-    if (heard.deck && !awaited_ && heard.deck->index != heardIndex_) onSongHeard(*heard.deck);
+    if (heard.deck && !awaited_ && heard.deck->index != heardIndex_) onSongHeard(heard.deck);
     if (heard.ended) break;
     watchFiles(heard);
     draw(heard);
   }
-  stopAudio();
   terminal_.release();
+  for (const std::string& e : errors_) std::cerr << "zorvik: " << e << std::endl;
   return failed_ ? 1 : 0;
 }
 

@@ -83,10 +83,14 @@ TEST(Play, PauseFreezesThePlayheadAndResumeMovesIt) {
       << session.capture();
   session.sendKeys("Space");
   ASSERT_TRUE(TerminalSession::waitFor([&] { return shows(session, "| paused"); }));
-  std::this_thread::sleep_for(300ms);  // what the device still held
-  int stopped = playhead(session.capture());
-  std::this_thread::sleep_for(600ms);  // some 8 steps
-  EXPECT_EQ(playhead(session.capture()), stopped);
+  // Once what the device held has played, the playhead stands still: the
+  // same step over some 8 steps' time.
+  int stopped = -1;
+  ASSERT_TRUE(TerminalSession::waitFor([&] {
+    stopped = playhead(session.capture());
+    std::this_thread::sleep_for(600ms);
+    return playhead(session.capture()) == stopped;
+  }));
   session.sendKeys("Space");
   EXPECT_TRUE(TerminalSession::waitFor(
       [&] { return !shows(session, "paused") && playhead(session.capture()) != stopped; }, 2s));
@@ -195,13 +199,28 @@ TEST(Play, TheTerminalComesBackAsItWas) {
   EXPECT_EQ(session.capture(), before);
   EXPECT_EQ(session.historySize(), 0);
   EXPECT_EQ(session.file("after"), session.file("before"));
-  // And after signals and a stop.
-  // (The song by its whole path: the signal goes to this test's player only.)
+  // And after a stop (Ctrl-Z) and a continue; then signals. (The song by
+  // its whole path: the signals go to this test's player only.)
   const std::string song = (f.dir / "a.zvo").string();
+  const std::string player = kZorvik + " play " + song;
+  {
+    TerminalSession s(f.dir.path(), "printf 'kept\\n'; " + f.play(shellQuote(song)));
+    ASSERT_TRUE(TerminalSession::waitFor([&] { return shows(s, "Title:      Alternate"); }));
+    s.sendKeys("C-z");
+    ASSERT_TRUE(TerminalSession::waitFor([&] { return !shows(s, "Title:"); }));
+    EXPECT_EQ(lines(s.capture()).at(0), "kept");
+    EXPECT_EQ(run("stty -g -F " + shellQuote(s.tty())).out, s.file("before"));
+    s.signal(player, "CONT");
+    EXPECT_TRUE(TerminalSession::waitFor([&] { return shows(s, "Title:      Alternate"); }));
+    s.sendKeys("q");  // raw keys again
+    ASSERT_TRUE(TerminalSession::waitFor([&] { return s.ended(); }));
+    EXPECT_EQ(s.file("status"), "0\n");
+    EXPECT_EQ(s.file("after"), s.file("before"));
+  }
   for (const char* signal : {"TERM", "INT", "HUP", "QUIT"}) {
     TerminalSession s(f.dir.path(), "printf 'kept\\n'; " + f.play(shellQuote(song)));
     ASSERT_TRUE(TerminalSession::waitFor([&] { return shows(s, "Title:      Alternate"); }));
-    s.signal(kZorvik + " play " + song, signal);
+    s.signal(player, signal);
     ASSERT_TRUE(TerminalSession::waitFor([&] { return s.ended(); })) << signal;
     EXPECT_EQ(lines(s.capture()).at(0), "kept") << signal;
     EXPECT_EQ(s.file("after"), s.file("before")) << signal;
@@ -218,7 +237,7 @@ TEST(Play, TheSoundIsTheExactStreamAndNeverWaitsForOutput) {
   run("cd " + shellQuote(f.dir.path().string()) + " && ( head -c 65536 /dev/zero; exec env " +
       f.play("--loops 2 " + shellQuote((f.dir / "a.zvo").string()),
              "ZORVIK_SDL_PACE=4 ZORVIK_SDL_RECORD=" + shellQuote(record)) +
-      " ) | sleep 30 & echo started");
+      " ) | sleep 12 & echo started");
   const std::size_t loop = 96 * static_cast<std::size_t>(stepLength(255));
   EXPECT_TRUE(TerminalSession::waitFor(
       [&] { return fs::exists(record) && fs::file_size(record) >= 4 * loop + 8192; }, 10s));
@@ -241,6 +260,18 @@ TEST(Play, TheSoundIsTheExactStreamAndNeverWaitsForOutput) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "Playing: Exact by Tester, bank Fallback\n");
   EXPECT_EQ(r.err, "zorvik: cannot read missing.zvo: No such file or directory\n");
+}
+
+TEST(Play, ASongThatDoesNotLoadIsSaidOnceTheTerminalIsBack) {
+  Folder f;
+  f.song("a.zvo", "Loads");
+  TerminalSession session(f.dir.path(), f.play("missing.zvo a.zvo 2> err"));
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return shows(session, "Title:      Loads"); }));
+  EXPECT_TRUE(shows(session, "cannot read missing.zvo: No such file or directory"));
+  session.sendKeys("q");
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return session.ended(); }));
+  EXPECT_EQ(session.file("status"), "1\n");
+  EXPECT_EQ(session.file("err"), "zorvik: cannot read missing.zvo: No such file or directory\n");
 }
 
 }  // namespace

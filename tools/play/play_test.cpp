@@ -175,8 +175,9 @@ TEST(Renderer, TheStreamIsExactAndSongsFollowWithoutAGap) {
   Songs s;
   SampleRing ring(1 << 14);
   Renderer renderer(ring);
-  renderer.play(deckOf(s.a, s.samples, 0), 2);
-  renderer.queue(deckOf(s.b, s.samples, 1), 1);
+  auto a = deckOf(s.a, s.samples, 0);
+  renderer.play(a, 2);
+  renderer.queue(a, deckOf(s.b, s.samples, 1), 1);
   const std::size_t loopA = 96 * static_cast<std::size_t>(stepLength(255));
   const std::size_t loopB = 96 * static_cast<std::size_t>(stepLength(240));
   // Read in parts, asking what is heard near where the reader is.
@@ -197,10 +198,11 @@ TEST(Renderer, TheStreamIsExactAndSongsFollowWithoutAGap) {
   got.insert(got.end(), more.begin(), more.end());
   ASSERT_EQ(got.size(), 2 * loopA + loopB);  // then the playlist ends
   EXPECT_TRUE(renderer.at(2 * loopA + loopB).ended);
-  auto a = stream(s.a, s.samples, 2 * loopA);
-  auto b = stream(s.b, s.samples, loopB);
-  EXPECT_TRUE(std::equal(a.begin(), a.end(), got.begin()));
-  EXPECT_TRUE(std::equal(b.begin(), b.end(), got.begin() + static_cast<std::ptrdiff_t>(2 * loopA)));
+  auto first = stream(s.a, s.samples, 2 * loopA);
+  auto second = stream(s.b, s.samples, loopB);
+  EXPECT_TRUE(std::equal(first.begin(), first.end(), got.begin()));
+  EXPECT_TRUE(std::equal(second.begin(), second.end(),
+                         got.begin() + static_cast<std::ptrdiff_t>(2 * loopA)));
 }
 
 TEST(Renderer, ChangesTakeEffectExactlyWherePlayingIs) {
@@ -240,6 +242,86 @@ TEST(Renderer, ChangesTakeEffectExactlyWherePlayingIs) {
     double v = std::round(nextSample(from11) * std::pow(10.0, 6 / 20.0));
     EXPECT_EQ(louder[i], std::clamp(v, -32768.0, 32767.0)) << i;
   }
+}
+
+TEST(Renderer, ChangesNearTheEndOfASongKeepTheNextOne) {
+  // A change just before a song's end goes back to a snapshot from before
+  // the render thread passed that end: the next song must still follow.
+  Songs s;
+  const std::size_t loopA = 96 * static_cast<std::size_t>(stepLength(255));
+  struct Case {
+    const char* what;
+    void (*change)(Renderer&, const std::shared_ptr<const Deck>&);
+  } cases[] = {
+      {"mute", [](Renderer& r, const std::shared_ptr<const Deck>&) { r.setMuted(1); }},
+      {"volume", [](Renderer& r, const std::shared_ptr<const Deck>&) { r.setGain(-3); }},
+      {"reload", [](Renderer& r, const std::shared_ptr<const Deck>& d) { r.reload(d); }},
+  };
+  for (const auto& c : cases) {
+    SampleRing ring(1 << 15);
+    Renderer renderer(ring);
+    auto a = deckOf(s.a, s.samples, 0);
+    auto b = deckOf(s.b, s.samples, 1);
+    renderer.play(a, 1);
+    renderer.queue(a, b, 1);
+    readAll(ring, renderer, loopA - 500, 4096);  // the thread has rendered past the end
+    c.change(renderer, a);
+    readAll(ring, renderer, 1000, 1000);
+    Heard h = renderer.at(ring.readIndex() - 1);
+    ASSERT_TRUE(h.deck) << c.what;
+    EXPECT_EQ(h.deck->index, 1) << c.what;
+    EXPECT_FALSE(h.ended) << c.what;
+  }
+}
+
+TEST(Renderer, SeeksGoAcrossLoopsAndSongs) {
+  Songs s;
+  const std::size_t step = stepLength(255);
+  struct Case {
+    const char* what;
+    std::size_t at;  // samples played before the seek
+    int steps;
+    int loops;
+    int step, loop, song;  // heard after it
+  } cases[] = {
+      {"on within a loop", 5 * step + 7, 4, 0, 9, 0, 0},
+      {"back from the start stops at it", 2 * step, -4, 0, 0, 0, 0},
+      {"back across a loop's start", 96 * step + 2 * step, -4, 0, 94, 0, 0},
+      {"on across a loop's start", 94 * step, 4, 0, 2, 1, 0},
+      {"on past the last loop: the next song", 94 * step, 4, 1, 0, 0, 1},
+  };
+  for (const auto& c : cases) {
+    SampleRing ring(1 << 15);
+    Renderer renderer(ring);
+    auto a = deckOf(s.a, s.samples, 0);
+    renderer.play(a, c.loops);
+    renderer.queue(a, deckOf(s.b, s.samples, 1), 0);
+    readAll(ring, renderer, c.at, 512);
+    renderer.seek(c.steps);
+    readAll(ring, renderer, 1, 1);
+    Heard h = renderer.at(ring.readIndex() - 1);
+    ASSERT_TRUE(h.deck) << c.what;
+    EXPECT_EQ(h.step, c.step) << c.what;
+    EXPECT_EQ(h.loop, c.loop) << c.what;
+    EXPECT_EQ(h.deck->index, c.song) << c.what;
+  }
+}
+
+TEST(Renderer, ChangesWhilePausedFitTheRing) {
+  // Paused, the reader takes no samples, but takes what replaced the ones
+  // it has not played: however many changes come, the ring has room and
+  // what is heard follows them.
+  Songs s;
+  SampleRing ring(1 << 15);
+  Renderer renderer(ring);
+  renderer.play(deckOf(s.a, s.samples), 0);
+  readAll(ring, renderer, 10 * 2353, 4096);
+  for (int i = 0; i < 12; ++i) {
+    renderer.seek(4);
+    ring.read({});  // what the paused callback does
+  }
+  EXPECT_EQ(renderer.at(ring.readIndex()).step, 10 + 48);
+  EXPECT_GE(ring.ahead(), 3u * 4096);
 }
 
 TEST(Renderer, AReloadGoesOnAtTheSamePlace) {

@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "engine/block_mixer.hpp"
+#include "engine/gain.hpp"
 #include "engine/mixer.hpp"
 
 namespace zorvik::play {
@@ -72,14 +73,15 @@ void Renderer::mark(std::uint64_t index) {
   marks_.push_back({index, head_.deck, head_.player->currentStep, head_.loop, head_.songSample});
 }
 
+void Renderer::nextSong() { head_ = stateOf(head_.next, head_.nextLoops); }
+
 void Renderer::finishStep() {
   // The sample just rendered ended a step: a new loop begins at step 0;
   // after the last loop the next song takes over, or the playlist ends.
   if (!head_.player->redraw || head_.player->currentStep != 0) return;
   ++head_.loop;
   if (head_.loops == 0 || head_.loop < head_.loops) return;
-  head_ = stateOf(std::move(queued_), queuedLoops_);
-  queued_ = nullptr;
+  nextSong();
 }
 
 std::size_t Renderer::renderStep(std::span<std::int16_t> out, std::uint64_t index) {
@@ -95,11 +97,9 @@ std::size_t Renderer::renderStep(std::span<std::int16_t> out, std::uint64_t inde
     for (std::size_t i = 0; i < n; ++i) out[i] = nextSample(player, kAllChannels & ~muted_);
   }
   if (gainDb_ != 0) {
-    const double scale = std::pow(10.0, gainDb_ / 20.0);
-    for (std::size_t i = 0; i < n; ++i) {
-      double v = std::round(out[i] * scale);
-      out[i] = static_cast<std::int16_t>(std::clamp(v, -32768.0, 32767.0));
-    }
+    const double scale = gainScale(gainDb_);
+    std::uint64_t limited = 0;
+    for (std::size_t i = 0; i < n; ++i) out[i] = limitedSample(out[i] * scale, limited);
   }
   head_.songSample += n;
   finishStep();
@@ -108,8 +108,7 @@ std::size_t Renderer::renderStep(std::span<std::int16_t> out, std::uint64_t inde
 
 void Renderer::fillLocked() {
   const std::uint64_t reader = ring_.readIndex();
-  while (!snapshots_.empty() && snapshots_.size() > 1 &&
-         snapshots_[1].index + kKeepBehind <= reader) {
+  while (snapshots_.size() > 1 && snapshots_[1].index + kKeepBehind <= reader) {
     snapshots_.pop_front();
   }
   while (marks_.size() > 1 && marks_[1].index + kKeepBehind <= reader) marks_.pop_front();
@@ -157,7 +156,6 @@ void Renderer::play(std::shared_ptr<const Deck> deck, int loops) {
   std::lock_guard lock(mutex_);
   replaceUnplayed();
   head_ = stateOf(std::move(deck), loops);
-  queued_ = nullptr;
   mark(ring_.writeIndex());
   fillLocked();
 }
@@ -176,20 +174,30 @@ void Renderer::reload(std::shared_ptr<const Deck> deck) {
     now.sampleCounter += into;
     next.loop = head_.loop;
     next.songSample = head_.songSample;
+    next.next = head_.next;
+    next.nextLoops = head_.nextLoops;
   }
   head_ = std::move(next);
   mark(ring_.writeIndex());
   fillLocked();
 }
 
-void Renderer::queue(std::shared_ptr<const Deck> deck, int loops) {
+void Renderer::queue(const std::shared_ptr<const Deck>& after, std::shared_ptr<const Deck> deck,
+                     int loops) {
   std::lock_guard lock(mutex_);
-  queued_ = std::move(deck);
-  queuedLoops_ = loops;
-  if (ended_ && queued_) {
+  // Wherever `after` plays: now, and in every snapshot a change may go
+  // back to.
+  auto follow = [&](State& state) {
+    if (state.deck == after) {
+      state.next = deck;
+      state.nextLoops = loops;
+    }
+  };
+  follow(head_);
+  for (Snapshot& snapshot : snapshots_) follow(snapshot.state);
+  if (ended_ && head_.deck == nullptr && deck && !marks_.empty() && marks_.back().deck == after) {
     // The playlist had ended for want of a next song: it goes on.
-    head_ = stateOf(std::move(queued_), queuedLoops_);
-    queued_ = nullptr;
+    head_ = stateOf(std::move(deck), loops);
     ended_ = false;
     mark(ring_.writeIndex());
   }
@@ -201,13 +209,18 @@ void Renderer::seek(int steps) {
   replaceUnplayed();
   if (head_.deck) {
     Player& player = *head_.player;
-    std::int32_t step = ((player.currentStep + steps) % kSteps + kSteps) % kSteps;
-    jumpToStep(player, step);
-    const auto loop =
-        static_cast<std::uint64_t>(kSteps) * static_cast<std::uint64_t>(player.samplesPerStep);
-    head_.songSample =
-        static_cast<std::uint64_t>(head_.loop) * loop +
-        static_cast<std::uint64_t>(step) * static_cast<std::uint64_t>(player.samplesPerStep);
+    // Counted from the song's start, loops and all.
+    long long target =
+        std::max(0LL, static_cast<long long>(head_.loop) * kSteps + player.currentStep + steps);
+    head_.loop = static_cast<int>(target / kSteps);
+    if (head_.loops != 0 && head_.loop >= head_.loops) {
+      nextSong();
+    } else {
+      auto step = static_cast<std::int32_t>(target % kSteps);
+      jumpToStep(player, step);
+      head_.songSample =
+          static_cast<std::uint64_t>(target) * static_cast<std::uint64_t>(player.samplesPerStep);
+    }
   }
   mark(ring_.writeIndex());
   fillLocked();

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/audio.hpp"
 #include "engine/sequencer.hpp"
 #include "tools/play/deck.hpp"
 #include "tools/play/ring.hpp"
@@ -37,7 +38,7 @@ class Renderer {
   // Keeps `ahead` samples in the ring for the reader: a few device buffers,
   // and no more than half the ring, so that what replaces unplayed samples
   // always has room.
-  explicit Renderer(SampleRing& ring, std::size_t ahead = 3 * 4096);
+  explicit Renderer(SampleRing& ring, std::size_t ahead = 3 * kDeviceBufferSamples);
   ~Renderer();
   Renderer(const Renderer&) = delete;
   Renderer& operator=(const Renderer&) = delete;
@@ -52,10 +53,11 @@ class Renderer {
   // Goes on with a newly loaded version of the song playing, at the same
   // place (its notes start with the next step).
   void reload(std::shared_ptr<const Deck> deck);
-  // The song to play when the current one has played its loops.
-  void queue(std::shared_ptr<const Deck> deck, int loops);
-  // Moves `steps` steps on (or back) from the step playing; that step
-  // starts its notes as if playing had reached it.
+  // The song to play, for `loops` loops, when `after` has played its own.
+  void queue(const std::shared_ptr<const Deck>& after, std::shared_ptr<const Deck> deck, int loops);
+  // Moves `steps` steps on (or back) from the step playing, across loops
+  // (never before the song's start; past its last loop, to the next song);
+  // that step starts its notes as if playing had reached it.
   void seek(int steps);
   // Channels not heard (bit k: channel k), and the volume after the mix.
   void setMuted(unsigned mask);
@@ -74,6 +76,10 @@ class Renderer {
     int loop = 0;
     int loops = 0;  // 0: for ever
     std::uint64_t songSample = 0;
+    // What follows the song: part of the state, so that going back to a
+    // snapshot before the song's end finds it there again.
+    std::shared_ptr<const Deck> next;
+    int nextLoops = 0;
   };
   struct Snapshot {
     std::uint64_t index;
@@ -101,13 +107,13 @@ class Renderer {
   // Notes that the sample numbered `index` is head_'s.
   void mark(std::uint64_t index);
   static State stateOf(std::shared_ptr<const Deck> deck, int loops);
+  // The song after head_'s, from its start.
+  void nextSong();
 
   SampleRing& ring_;
   std::size_t ahead_;
   mutable std::mutex mutex_;
   State head_;
-  std::shared_ptr<const Deck> queued_;
-  int queuedLoops_ = 0;
   unsigned muted_ = 0;
   int gainDb_ = 0;
   bool ended_ = false;

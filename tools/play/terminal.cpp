@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "app/signals.hpp"
+#include "tools/output_file.hpp"
 
 namespace zorvik::play {
 
@@ -22,20 +23,15 @@ struct termios savedSettings;
 struct termios rawSettings;
 std::atomic<bool> haveSettings{false};
 std::atomic<bool> drawing{false};
-std::atomic<bool> taken{false};  // the terminal is ours now
+std::atomic<bool> taken{false};     // the terminal is ours now
+std::atomic<bool> released{false};  // given back for good: a continue leaves it be
 std::atomic<bool> redraw{false};
 
 constexpr char kEnter[] = "\x1b[?1049h\x1b[?25l\x1b[H\x1b[2J";  // alternate screen, no cursor
 constexpr char kLeave[] = "\x1b[?25h\x1b[?1049l";               // cursor, main screen
 
 void writeAll(const char* text, std::size_t n) {
-  while (n > 0) {
-    ssize_t w = ::write(STDOUT_FILENO, text, n);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) return;
-    text += w;
-    n -= static_cast<std::size_t>(w);
-  }
+  (void)tool::writeAll(STDOUT_FILENO, {reinterpret_cast<const std::uint8_t*>(text), n});
 }
 
 // Both async-signal-safe: only write and tcsetattr.
@@ -67,7 +63,7 @@ void onStop(int) {
 
 void onContinue(int) {
   int saved = errno;
-  take();
+  if (!released.load()) take();
   errno = saved;
 }
 
@@ -99,7 +95,10 @@ Terminal::Terminal(bool draw, bool keys) {
 
 Terminal::~Terminal() { release(); }
 
-void Terminal::release() { giveBack(); }
+void Terminal::release() {
+  released.store(true);
+  giveBack();
+}
 
 bool Terminal::takeRedraw() { return redraw.exchange(false); }
 
@@ -153,7 +152,6 @@ std::pair<Key, std::size_t> decodeKey(std::string_view bytes, bool more) {
     case ' ':
       return {Key::Space, 1};
     case 'q':
-    case 'Q':
       return {Key::Quit, 1};
     case 'n':
       return {Key::Next, 1};
@@ -169,10 +167,8 @@ std::pair<Key, std::size_t> decodeKey(std::string_view bytes, bool more) {
     case '=':
       return {Key::Louder, 1};
     case '-':
-    case '_':
       return {Key::Softer, 1};
     case '?':
-    case 'h':
       return {Key::Help, 1};
     case '\x1b':
       break;
