@@ -20,7 +20,7 @@ namespace {
 constexpr CommandSpec kSpec{
     "info",
     "SONG",
-    "describe a song and warn about notes that cannot play or show",
+    "describe a song, warn about notes that cannot play or show",
     "Prints a song's title, author, bank, tempo, step and loop length, the notes of\n"
     "each channel and the instruments they use, then a warning for every note the\n"
     "player cannot play (an instrument past the bank's 16 samples, a pitch row of 16\n"

@@ -30,7 +30,7 @@ constexpr OptionSpec kOptions[] = {
      "convert to HZ samples per second (libsamplerate's best\nconverter); the samples are then no "
      "longer exact"},
     {"gain", 'g', "DB",
-     "scale by DB decibels (-60 to 60); samples past full scale\nare limited, and counted in a "
+     "scale by DB decibels (-60 to 60); samples past full\nscale are limited, and counted in a "
      "warning"},
 };
 

@@ -15,7 +15,7 @@ namespace zorvik::tool {
 namespace {
 
 constexpr OptionSpec kDecompileOptions[] = {
-    {"sparse", 's', "", "write only the steps that hold something, each with its number"},
+    {"sparse", 's', "", "write only the steps that hold something, each\nwith its number"},
 };
 
 constexpr CommandSpec kDecompileSpec{

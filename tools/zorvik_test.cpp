@@ -4,6 +4,7 @@
 #include <sndfile.h>
 
 #include <filesystem>
+#include <sstream>
 
 #include "engine/block_mixer.hpp"
 #include "engine/mixer.hpp"
@@ -156,12 +157,21 @@ TEST(Render, FailuresLeaveNoFileAndSayWhy) {
   }
 }
 
-TEST(Tool, EveryCommandHasHelp) {
+TEST(Tool, EveryCommandHasHelpThatFitsATerminal) {
   for (const char* command :
-       {"--help", "render --help", "song --help", "info --help", "bank --help"}) {
+       {"--help", "play --help", "render --help", "info --help", "song --help",
+        "song decompile --help", "song compile -h", "bank --help", "bank build --help",
+        "bank list --help", "bank extract --help"}) {
     auto r = run(zorvik(command));
     EXPECT_EQ(r.status, 0) << command;
-    EXPECT_NE(r.out.find("Usage: zorvik"), std::string::npos) << command;
+    EXPECT_EQ(r.out.rfind("Usage: zorvik", 0), 0u) << command;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);) {
+      EXPECT_LE(line.size(), 80u) << command << ": " << line;
+    }
+  }
+  for (const char* command : {"--version", "render --version", "bank list --version"}) {
+    EXPECT_EQ(run(zorvik(command)).out, "zorvik 1.1.0\n") << command;
   }
 }
 

@@ -36,11 +36,11 @@ using Clock = std::chrono::steady_clock;
 
 constexpr OptionSpec kOptions[] = {
     {"loops", 'l', "N",
-     "play each song N times through, then the next (default: one song for\never, "
-     "several songs once each)"},
+     "play each song N times through, then the next\n(default: one song for ever, several once "
+     "each)"},
     {"bank", 'b', "FILE", "play every song with this bank"},
     {"watch", 'w', "",
-     "reload a song or its bank when it changes on disk and play on\nat the same step"},
+     "reload a song or its bank when it changes on disk,\nand play on at the same step"},
     {"quiet", 'q', "", "no screen, no messages but errors"},
 };
 
