@@ -13,8 +13,11 @@ inline constexpr unsigned kAllChannels = 0b111;
 
 // The next output sample; advances the player by one sample. On the call
 // whose sample ends a step it moves currentStep on and raises redraw; every
-// other call clears redraw. Channels outside `heard` add nothing.
-std::int16_t nextSample(Player& player, unsigned heard = kAllChannels);
+// other call clears redraw.
+std::int16_t nextSample(Player& player);
+
+// The same, but channels outside `heard` add nothing to the mix.
+std::int16_t nextSample(Player& player, unsigned heard);
 
 // The mix of three voice values: each divided by three (truncating) before
 // the sum, which therefore lies within +-32766 and needs no clipping.

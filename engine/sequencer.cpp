@@ -29,16 +29,6 @@ void processStep(Player& player) {
   }
 }
 
-void advance(Player& player, std::int32_t count) {
-  player.redraw = false;
-  player.sampleCounter += count;
-  if (positionInStep(player) == player.samplesPerStep) {
-    player.currentStep = (player.currentStep + 1) % kSteps;
-    if (player.currentStep == 0) player.sampleCounter = 0;
-    player.redraw = true;
-  }
-}
-
 void jumpToStep(Player& player, std::int32_t step) {
   for (Voice& voice : player.voices) silenceVoice(voice);
   player.currentStep = step;

@@ -43,8 +43,16 @@ inline std::int32_t positionInStep(const Player& player) {
 
 // Counts `count` samples, all within the current step, as played. When
 // they end the step it moves currentStep on and raises redraw; otherwise it
-// clears redraw.
-void advance(Player& player, std::int32_t count);
+// clears redraw. (Inline: the per-sample mixer calls it for every sample.)
+inline void advance(Player& player, std::int32_t count) {
+  player.redraw = false;
+  player.sampleCounter += count;
+  if (positionInStep(player) == player.samplesPerStep) {
+    player.currentStep = (player.currentStep + 1) % kSteps;
+    if (player.currentStep == 0) player.sampleCounter = 0;
+    player.redraw = true;
+  }
+}
 
 // Moves the player to the start of a step (0 to 95), all voices silent, as
 // if it had just been created there: the step's notes start with the next
