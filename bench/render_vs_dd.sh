@@ -14,9 +14,15 @@ trap 'rm -f "$folder/busy.zvo" "$folder/busy.zvi" "$folder/busy.wav" "$folder/dd
 seconds=1800
 bytes=$((seconds * 32004 * 2 + 44))
 
-best() {  # the best of five runs of a command, in seconds
-  local best=""
+# The best of five runs of a command writing OUT, in seconds. Each run
+# writes a new file (the last one is removed, untimed, first): what is timed
+# is writing, not freeing what an older file held.
+best() {
+  local out=$1 best=""
+  shift
   for _ in 1 2 3 4 5; do
+    rm -f "$out"
+    sync
     local start end
     start=$(date +%s.%N)
     "$@" >/dev/null 2>&1
@@ -26,9 +32,10 @@ best() {  # the best of five runs of a command, in seconds
   echo "$best"
 }
 
-render=$(best "$build/zorvik" render "$folder/busy.zvo" "$folder/busy.wav" --bank "$folder/busy.zvi" \
-  --seconds "$seconds")
-dd=$(best dd if=/dev/zero of="$folder/dd.raw" bs=1M count=$((bytes / 1048576)) status=none)
+render=$(best "$folder/busy.wav" "$build/zorvik" render "$folder/busy.zvo" "$folder/busy.wav" \
+  --bank "$folder/busy.zvi" --seconds "$seconds")
+dd=$(best "$folder/dd.raw" dd if=/dev/zero of="$folder/dd.raw" bs=1M count=$((bytes / 1048576)) \
+  status=none)
 size=$(stat -c %s "$folder/busy.wav")
 echo "render: ${render} s for $size bytes ($seconds s of audio)"
 echo "dd:     ${dd} s"
