@@ -89,6 +89,11 @@ TEST(Sharing, EveryReaderTakesAPipeStandardInputAndText) {
     EXPECT_EQ(fixtures::readFile(f.dir / "out.zvo"), fixtures::readFile(f.dir / "song.zvo"));
     r = run(f.in(way.wrap(zorvik("bank list"), "mine.zvi")));
     EXPECT_EQ(r.out, expectedList) << way.what << r.err;
+    fs::remove_all(f.dir / "out");
+    r = run(f.in(way.wrap(zorvik("bank extract"), "mine.zvi") + " out"));
+    EXPECT_EQ(r.status, 0) << way.what << r.err;
+    EXPECT_EQ(std::distance(fs::directory_iterator(f.dir / "out"), fs::directory_iterator()), 16)
+        << way.what;
     r = run(f.in(way.wrap(zorvik("render song.zvo x.wav --samples 3000 --bank"), "mine.zvi")));
     EXPECT_EQ(r.status, 0) << way.what << r.err;
     auto audio = readAudio(f.dir / "x.wav");

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 #include <thread>
@@ -260,6 +261,53 @@ TEST(Play, TheSoundIsTheExactStreamAndNeverWaitsForOutput) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "Playing: Exact by Tester, bank Fallback\n");
   EXPECT_EQ(r.err, "zorvik: cannot read missing.zvo: No such file or directory\n");
+}
+
+TEST(Play, ReadsASongFromStandardInputAPipeOrAText) {
+  Folder f;
+  Song song = f.song("a.zvo", "Piped");
+  std::string text = decompileSong(song);
+  fixtures::writeFile(f.dir / "a.txt", std::vector<std::uint8_t>(text.begin(), text.end()));
+  const std::size_t loop = 96 * static_cast<std::size_t>(stepLength(song.tempo));
+  SampleBank bank = fixtures::makeBank(f.samples);
+  std::vector<std::int16_t> expected(loop);
+  Player player(song.tempo, song, bank);
+  for (auto& v : expected) v = nextSample(player);
+  // What runs first in the shell, and the song operand.
+  struct Way {
+    const char* what;
+    const char* before;
+    const char* args;
+  } ways[] = {
+      {"song file by name", "", "a.zvo"},
+      {"song text by name", "", "a.txt"},
+      {"- from a file", "", "- < a.zvo"},
+      {"- from a pipe", "cat a.txt | ", "-"},
+      {"/dev/stdin", "", "/dev/stdin < a.zvo"},
+      {"FIFO", "rm -f fifo && mkfifo fifo && (cat a.txt > fifo &) && ", "fifo"},
+  };
+  // Ten times the pace of a sound card: a faster one would outrun the
+  // render thread and hear the silence a late buffer gets.
+  fixtures::TempDir out;
+  const std::string record = (out / "sound").string();
+  for (const Way& way : ways) {
+    fs::remove(record);
+    std::string command =
+        way.before + f.play("--loops 1 -q " + std::string(way.args),
+                            "ZORVIK_SDL_PACE=10 ZORVIK_SDL_RECORD=" + shellQuote(record));
+    auto r = run("cd " + shellQuote(f.dir.path().string()) + " && " + command);
+    EXPECT_EQ(r.status, 0) << way.what << ": " << r.err;
+    EXPECT_EQ(r.err, "") << way.what;
+    auto bytes = fixtures::readFile(record);
+    ASSERT_GE(bytes.size(), 2 * loop) << way.what;
+    std::vector<std::int16_t> heard(loop);
+    for (std::size_t i = 0; i < loop; ++i) {
+      heard[i] = static_cast<std::int16_t>(readLe16(bytes.data() + 2 * i));
+    }
+    auto diff = std::mismatch(heard.begin(), heard.end(), expected.begin());
+    EXPECT_EQ(diff.first, heard.end())
+        << way.what << ": sample " << (diff.first - heard.begin()) << " of " << loop;
+  }
 }
 
 TEST(Play, ASongThatDoesNotLoadIsSaidOnceTheTerminalIsBack) {
