@@ -6,7 +6,9 @@
 #include <cstring>
 #include <exception>
 #include <new>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "display/roll.hpp"
 #include "display/screen.hpp"
@@ -17,6 +19,29 @@
 #include "formats/song_input.hpp"
 
 using namespace zorvik;
+
+static_assert(ZORVIK_SAMPLE_RATE == kSampleRate && ZORVIK_STEPS == kSteps &&
+              ZORVIK_SCREEN_LINES == kScreenLines);
+
+namespace {
+
+// Copies text into a caller's buffer of size bytes, cut to fit, zero-ended.
+void copyText(std::string_view text, char* out, std::size_t size) {
+  if (out == nullptr || size == 0) return;
+  std::size_t n = std::min(text.size(), size - 1);
+  std::memcpy(out, text.data(), n);
+  out[n] = '\0';
+}
+
+// A step number of any sign, as the step of the loop it falls on.
+int wrapStep(int step) { return ((step % kSteps) + kSteps) % kSteps; }
+
+std::span<const std::uint8_t> bytesOf(const void* data, std::size_t size) {
+  if (data == nullptr) return {};
+  return {static_cast<const std::uint8_t*>(data), size};
+}
+
+}  // namespace
 
 struct zorvik_player {
   Song song;
@@ -32,37 +57,13 @@ struct zorvik_player {
 
   zorvik_player(Song s, SampleBank b)
       : song(s), bank(std::move(b)), player(song.tempo, song, bank), pages(buildRollPages(song)) {
-    copyText(title, song.title);
-    copyText(author, song.author);
-    copyText(songBank, song.bankName);
-    copyText(bankName, bank.header.name);
-    copyText(bankAuthor, bank.header.author);
-  }
-
- private:
-  static void copyText(char (&out)[kTextFieldSize + 1], const TextField& field) {
-    std::string_view text = textOf(field);
-    std::memcpy(out, text.data(), text.size());
-    out[text.size()] = '\0';
+    copyText(textOf(song.title), title, sizeof title);
+    copyText(textOf(song.author), author, sizeof author);
+    copyText(textOf(song.bankName), songBank, sizeof songBank);
+    copyText(textOf(bank.header.name), bankName, sizeof bankName);
+    copyText(textOf(bank.header.author), bankAuthor, sizeof bankAuthor);
   }
 };
-
-namespace {
-
-// Copies a message into a caller's buffer, cut to fit, zero-ended.
-void copyMessage(const char* message, char* out, std::size_t size) {
-  if (out == nullptr || size == 0) return;
-  std::size_t n = std::min(std::strlen(message), size - 1);
-  std::memcpy(out, message, n);
-  out[n] = '\0';
-}
-
-std::span<const std::uint8_t> bytesOf(const void* data, std::size_t size) {
-  if (data == nullptr) return {};
-  return {static_cast<const std::uint8_t*>(data), size};
-}
-
-}  // namespace
 
 extern "C" {
 
@@ -75,9 +76,9 @@ zorvik_player* zorvik_player_new(const void* song, size_t song_size, const void*
     SampleBank b = readSampleBank(MemorySource(bytesOf(bank, bank_size)));
     return new zorvik_player(s, std::move(b));
   } catch (const std::bad_alloc&) {
-    copyMessage("out of memory", error, error_size);
+    copyText("out of memory", error, error_size);
   } catch (const std::exception& e) {
-    copyMessage(e.what(), error, error_size);
+    copyText(e.what(), error, error_size);
   }
   return nullptr;
 }
@@ -100,26 +101,21 @@ int32_t zorvik_player_samples_per_step(const zorvik_player* player) {
 
 void zorvik_player_seek(zorvik_player* player, int step) {
   if (player == nullptr) return;
-  jumpToStep(player->player, ((step % kSteps) + kSteps) % kSteps);
+  jumpToStep(player->player, wrapStep(step));
 }
 
 size_t zorvik_player_screen(const zorvik_player* player, int step, char* out, size_t size) {
   if (player == nullptr) return 0;
   try {
     std::string text;
-    std::int32_t shown = ((step % kSteps) + kSteps) % kSteps;
     for (const std::string& line :
-         screenLines(player->song, player->bank.header, player->pages, shown)) {
+         screenLines(player->song, player->bank.header, player->pages, wrapStep(step))) {
       text += line + '\n';
     }
-    if (out != nullptr && size > 0) {
-      std::size_t n = std::min(text.size(), size - 1);
-      std::memcpy(out, text.data(), n);
-      out[n] = '\0';
-    }
+    copyText(text, out, size);
     return text.size();
   } catch (const std::exception&) {
-    copyMessage("", out, size);
+    copyText("", out, size);
     return 0;
   }
 }
@@ -143,12 +139,12 @@ const char* zorvik_player_bank_author(const zorvik_player* player) {
 int zorvik_song_bank(const void* song, size_t song_size, char* out, size_t size) {
   try {
     Song s = readSongOrText(MemorySource(bytesOf(song, song_size)));
-    copyMessage(std::string(textOf(s.bankName)).c_str(), out, size);
+    copyText(textOf(s.bankName), out, size);
     return 0;
   } catch (const std::bad_alloc&) {
-    copyMessage("out of memory", out, size);
+    copyText("out of memory", out, size);
   } catch (const std::exception& e) {
-    copyMessage(e.what(), out, size);
+    copyText(e.what(), out, size);
   }
   return -1;
 }

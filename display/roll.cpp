@@ -42,9 +42,7 @@ RollPages buildRollPages(const Song& song) {
     RollPage& page = pages[step / kStepsPerPage];
     // Channels in order, so the highest channel's mark wins a shared place.
     for (const SongCell& cell : song.cells[step]) {
-      // Only the stored empty marker is empty here: (255, 222) is a note,
-      // of a row the roll has no line for.
-      if (cell.isEmptyMarker() || !rollShowsRow(cell.pitch)) continue;
+      if (!rollShowsRow(cell.pitch)) continue;
       page[rollLine(cell.pitch)][rollColumn(step)] = instrumentLetter(cell.instrument);
     }
   }

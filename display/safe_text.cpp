@@ -30,7 +30,7 @@ std::size_t utf8Length(std::string_view text) {
     return 0;
   }
   // U+0080 to U+009F, the C1 controls, encoded: C2 80 to C2 9F.
-  if (lead == 0xc2 && second < 0xa0) return 0;
+  if (lead == 0xc2 && isControlByte(second)) return 0;
   return n;
 }
 
@@ -53,7 +53,7 @@ std::string showText(std::string_view text, TextStyle style) {
   while (!text.empty()) {
     auto byte = static_cast<unsigned char>(text.front());
     std::size_t n = 1;
-    if (byte >= 0x20 && byte < 0x7f) {
+    if (byte < 0x80 && !isControlByte(byte)) {
       out += static_cast<char>(byte);
     } else if (style != TextStyle::Columns && (n = utf8Length(text)) > 0) {
       out.append(text.substr(0, n));

@@ -15,7 +15,6 @@
 namespace zorvik {
 
 inline constexpr int kScreenLines = 21;
-inline constexpr int kScreenWidth = kRollWidth;  // the widest line but a long title's
 
 // Lines of text, without their newlines.
 using ScreenLines = std::vector<std::string>;

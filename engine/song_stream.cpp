@@ -12,15 +12,20 @@ SongStream::SongStream(const Song& song, const SampleBank& bank, std::size_t max
       loopLength_(std::uint64_t{kSteps} * static_cast<std::uint64_t>(player_.samplesPerStep)),
       keep_(loopLength_ <= maxKeptSamples) {}
 
+std::span<const std::int16_t> SongStream::keptPart(std::size_t max) {
+  if (!keep_ || produced_ < 2 * loopLength_) return {};
+  // Every loop from the third on is the kept second one.
+  auto at = static_cast<std::size_t>((produced_ - 2 * loopLength_) % loopLength_);
+  std::size_t n = std::min(max, kept_.size() - at);
+  produced_ += n;
+  return {kept_.data() + at, n};
+}
+
 void SongStream::render(std::span<std::int16_t> out) {
   while (!out.empty()) {
-    if (keep_ && produced_ >= 2 * loopLength_) {
-      // Every loop from the third on is the kept second one.
-      auto at = static_cast<std::size_t>((produced_ - 2 * loopLength_) % loopLength_);
-      std::size_t n = std::min(out.size(), kept_.size() - at);
-      std::memcpy(out.data(), kept_.data() + at, n * sizeof(std::int16_t));
-      out = out.subspan(n);
-      produced_ += n;
+    if (auto kept = keptPart(out.size()); !kept.empty()) {
+      std::memcpy(out.data(), kept.data(), kept.size_bytes());
+      out = out.subspan(kept.size());
       continue;
     }
     // Up to the end of the current loop, so that the second is kept whole.
@@ -38,12 +43,7 @@ void SongStream::render(std::span<std::int16_t> out) {
 }
 
 std::span<const std::int16_t> SongStream::next(std::size_t max) {
-  if (keep_ && produced_ >= 2 * loopLength_) {
-    auto at = static_cast<std::size_t>((produced_ - 2 * loopLength_) % loopLength_);
-    std::size_t n = std::min(max, kept_.size() - at);
-    produced_ += n;
-    return {kept_.data() + at, n};
-  }
+  if (auto kept = keptPart(max); !kept.empty()) return kept;
   buffer_.resize(std::min<std::size_t>(max, std::size_t{1} << 16));
   render(buffer_);
   return buffer_;

@@ -33,6 +33,10 @@ class SongStream {
   std::uint64_t loopLength() const { return loopLength_; }
 
  private:
+  // Up to max samples of the kept loop, counted as given, where the stream
+  // is in it; empty elsewhere (or for max 0).
+  std::span<const std::int16_t> keptPart(std::size_t max);
+
   Player player_;
   std::uint64_t loopLength_;
   std::uint64_t produced_ = 0;

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <span>
@@ -46,8 +47,11 @@ static_assert(sizeof(SampleBankHeader) == 329);
 inline constexpr std::size_t kBankDataStart = kBankHeadSize + sizeof(SampleBankHeader);  // 336
 
 // Where things sit in a bank file.
-inline constexpr std::size_t kBankReservedOffset = kBankHeadSize + 64;  // 71
-inline constexpr std::size_t kDescriptorsOffset = kBankHeadSize + 73;   // 80
+inline constexpr std::size_t kBankReservedOffset =
+    kBankHeadSize + offsetof(SampleBankHeader, reserved);  // 71
+inline constexpr std::size_t kDescriptorsOffset =
+    kBankHeadSize + offsetof(SampleBankHeader, descriptors);  // 80
+static_assert(kBankReservedOffset == 71 && kDescriptorsOffset == 80);
 enum class DescriptorField { ByteLength = 0, BitsPerSample = 1, SampleRate = 2, DataOffset = 3 };
 inline constexpr std::size_t descriptorOffset(int k, DescriptorField field) {
   return kDescriptorsOffset + kDescriptorSize * static_cast<std::size_t>(k) +

@@ -16,12 +16,10 @@ inline constexpr int kPitchRows = 16;  // rows of the note table: 0 to 15
 struct SongCell {
   std::uint8_t pitch;
   std::uint8_t instrument;
-
-  // (255, 223) is the stored marker of a channel that starts no note.
-  bool isEmptyMarker() const { return pitch == 255 && instrument == 223; }
   friend bool operator==(const SongCell&, const SongCell&) = default;
 };
 
+// The stored marker of a channel that starts no note.
 inline constexpr SongCell kNoNote{255, 223};
 
 // The bank sample an instrument byte plays at a pitch byte. Instrument 12 is

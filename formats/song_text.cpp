@@ -42,7 +42,6 @@ class LineReader {
   [[noreturn]] void failAt(std::size_t pos, const std::string& message) const {
     throw SongTextError(number_, static_cast<int>(pos) + 1, message);
   }
-  int line() const { return number_; }
   std::size_t pos() const { return pos_; }
 
   void skipSpace() {
@@ -222,15 +221,14 @@ Song compileSongText(std::string_view text, std::vector<SongTextWarning>* warnin
     LineReader line(lineText, ++lineNumber);
     if (line.atEnd()) continue;
 
+    const std::size_t firstAt = line.pos();  // after the spaces atEnd() skipped
     std::string_view first = line.word();
     std::size_t key = 0;
     while (key < kKeys.size() && kKeys[key] != first) ++key;
     if (key < kKeys.size()) {
       // These two point at the key itself.
-      LineReader keyStart(lineText, lineNumber);
-      keyStart.skipSpace();
-      if (anyStep) keyStart.fail("expected a step line: the header comes before the steps");
-      if (seen[key]) keyStart.fail("expected '" + std::string(first) + "' only once");
+      if (anyStep) line.failAt(firstAt, "expected a step line: the header comes before the steps");
+      if (seen[key]) line.failAt(firstAt, "expected '" + std::string(first) + "' only once");
       seen[key] = true;
       if (key == 3) {
         line.skipSpace();

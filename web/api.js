@@ -4,14 +4,18 @@
 
 const decoder = typeof TextDecoder === "function" ? new TextDecoder() : null;
 
-// A zero-ended text in the module's memory. The files' texts are stored as
-// bytes of no set encoding: what is not UTF-8 shows as U+FFFD.
+// Text from the files' bytes, which have no set encoding: what is not
+// UTF-8 shows as U+FFFD.
+function decode(bytes) {
+  return decoder !== null ? decoder.decode(bytes) : String.fromCharCode(...bytes);
+}
+
+// A zero-ended text in the module's memory.
 function textAt(m, pointer) {
   const heap = m.HEAPU8;
   let end = pointer;
   while (heap[end] !== 0) end++;
-  if (decoder !== null) return decoder.decode(heap.subarray(pointer, end));
-  return String.fromCharCode(...heap.subarray(pointer, end));
+  return decode(heap.subarray(pointer, end));
 }
 
 // Copies bytes into the module's memory; the caller frees the pointer.
@@ -87,6 +91,8 @@ export class ZorvikPlayer {
     }
     this.buffer = 0;
     this.capacity = 0;
+    this.screenBuffer = 0;
+    this.screenCapacity = 0;
     this.view = null;
   }
 
@@ -140,25 +146,30 @@ export class ZorvikPlayer {
 
   // The 21 lines of the console player's screen at a step.
   screen(step) {
-    const needed = this.m._zorvik_player_screen(this.pointer, step, 0, 0);
-    const out = this.m._malloc(needed + 1);
-    try {
-      this.m._zorvik_player_screen(this.pointer, step, out, needed + 1);
-      // Every byte counts, a note's mark may be a zero; control bytes show
-      // as '?', one column each, as in a terminal.
-      const bytes = this.m.HEAPU8.slice(out, out + needed);
-      const text = decoder !== null ? decoder.decode(bytes) : String.fromCharCode(...bytes);
-      return text.replace(/[\u0000-\u0009\u000b-\u001f\u007f]/g, "?").split("\n").slice(0, -1);
-    } finally {
-      this.m._free(out);
+    // Built once into a kept buffer, and again only when it has outgrown it.
+    let needed = this.m._zorvik_player_screen(this.pointer, step, this.screenBuffer,
+                                              this.screenCapacity);
+    if (needed >= this.screenCapacity) {
+      this.m._free(this.screenBuffer);
+      this.screenCapacity = needed + 1;
+      this.screenBuffer = this.m._malloc(this.screenCapacity);
+      needed = this.m._zorvik_player_screen(this.pointer, step, this.screenBuffer,
+                                            this.screenCapacity);
     }
+    // Every byte counts, a note's mark may be a zero; control bytes show
+    // as '?', one column each, as in a terminal.
+    const text = decode(this.m.HEAPU8.subarray(this.screenBuffer, this.screenBuffer + needed));
+    return text.replace(/[\u0000-\u0009\u000b-\u001f\u007f]/g, "?").split("\n").slice(0, -1);
   }
 
   free() {
     this.m._free(this.buffer);
+    this.m._free(this.screenBuffer);
     this.m._zorvik_player_free(this.pointer);
     this.buffer = 0;
     this.capacity = 0;
+    this.screenBuffer = 0;
+    this.screenCapacity = 0;
     this.view = null;
     this.pointer = 0;
   }
