@@ -28,6 +28,10 @@ std::optional<FileSource> FileSource::open(const std::string& path) {
   // it has no effect on reads from a regular file, the only kind we keep.
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return std::nullopt;
+  return adopt(fd);
+}
+
+std::optional<FileSource> FileSource::adopt(int fd) {
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);

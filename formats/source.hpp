@@ -38,6 +38,8 @@ class MemorySource final : public Source {
 class FileSource final : public Source {
  public:
   static std::optional<FileSource> open(const std::string& path);
+  // Takes an open descriptor: kept when it is a regular file, else closed.
+  static std::optional<FileSource> adopt(int fd);
   FileSource(FileSource&& other) noexcept;
   FileSource& operator=(FileSource&&) = delete;
   FileSource(const FileSource&) = delete;

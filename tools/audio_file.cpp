@@ -219,10 +219,7 @@ AudioWriter::AudioWriter(OutputFile& out, const OutputFormat& format, int rate,
   stream_->seekable = !streamed;
   file_ = sf_open_virtual(&streamIo, SFM_WRITE, &info, stream_.get());
   if (file_ == nullptr) {
-    if (stream_->error != 0) {
-      errno = stream_->error;
-      out.fail();
-    }
+    failOnStreamError();
     throw Error("cannot write " + out.name() + ": " + sf_strerror(nullptr));
   }
   if (streamed) {
@@ -241,6 +238,13 @@ AudioWriter::AudioWriter(OutputFile& out, const OutputFormat& format, int rate,
   }
 }
 
+void AudioWriter::failOnStreamError() {
+  if (stream_->error != 0) {
+    errno = stream_->error;
+    out_.fail();
+  }
+}
+
 AudioWriter::~AudioWriter() {
   if (file_ != nullptr) sf_close(file_);
 }
@@ -248,10 +252,7 @@ AudioWriter::~AudioWriter() {
 void AudioWriter::write(std::span<const std::int16_t> samples) {
   auto n = static_cast<sf_count_t>(samples.size());
   if (sf_write_short(file_, samples.data(), n) != n) {
-    if (stream_->error != 0) {
-      errno = stream_->error;
-      out_.fail();
-    }
+    failOnStreamError();
     throw Error("cannot write " + out_.name() + ": " + sf_strerror(file_));
   }
 }
@@ -259,10 +260,7 @@ void AudioWriter::write(std::span<const std::int16_t> samples) {
 void AudioWriter::finish() {
   int status = sf_close(file_);
   file_ = nullptr;
-  if (stream_->error != 0) {
-    errno = stream_->error;
-    out_.fail();
-  }
+  failOnStreamError();
   if (status != 0) throw Error("cannot write " + out_.name() + ": " + sf_error_number(status));
   if (!stream_->seekable && stream_->headerChanged()) {
     throw Error("cannot write " + out_.name() +

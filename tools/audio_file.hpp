@@ -54,6 +54,9 @@ class AudioWriter {
   struct Stream;  // the virtual I/O of a stream output
 
  private:
+  // When the output itself failed a write, reports that (OutputFile::fail).
+  void failOnStreamError();
+
   OutputFile& out_;
   std::unique_ptr<Stream> stream_;
   sf_private_tag* file_ = nullptr;

@@ -53,29 +53,26 @@ constexpr CommandSpec kBuildSpec{
 
 std::string textOption(const ParsedArgs& args, const char* name) {
   auto value = args.value(name);
-  if (!value) throw UsageError("bank build", "give the bank's --name and --author");
+  if (!value) throw UsageError(std::string(kBuildSpec.name), "give the bank's --name and --author");
   if (value->size() >= kTextFieldSize) {
-    throw UsageError("bank build", std::string("--") + name + " is " +
-                                       std::to_string(value->size()) +
-                                       " bytes long; a bank holds at most 31");
+    throw UsageError(std::string(kBuildSpec.name), std::string("--") + name + " is " +
+                                                       std::to_string(value->size()) +
+                                                       " bytes long; a bank holds at most 31");
   }
   return *value;
 }
 
-void warn(const std::string& file, const std::string& what) {
-  std::cerr << "zorvik: warning: " << file << ": " << what << std::endl;
-}
-
-int build(const Command&, const ParsedArgs& args, const Context&) {
+int build(const ParsedArgs& args, const Context&) {
   const std::string name = textOption(args, "name");
   const std::string author = textOption(args, "author");
   const auto& operands = args.operands();
   const std::string& out = operands[0];
   std::span<const std::string> files = std::span(operands).subspan(1);
   if (out != "-" && !out.ends_with(".zvi")) {
-    throw UsageError("bank build", "the output '" + out +
-                                       "' does not end in .zvi: name the bank first, then its "
-                                       "16 audio files");
+    throw UsageError(std::string(kBuildSpec.name),
+                     "the output '" + out +
+                         "' does not end in .zvi: name the bank first, then its "
+                         "16 audio files");
   }
   refuseInputAsOutput(kBuildSpec, out, files);
 
@@ -84,18 +81,21 @@ int build(const Command&, const ParsedArgs& args, const Context&) {
   for (int k = 0; k < kBankSamples; ++k) {
     const std::string& file = files[static_cast<std::size_t>(k)];
     MonoAudio audio = readMonoAudio(file);
-    BankValues bank = toBankValues(resample(audio.values, audio.sampleRate, kSampleRate));
+    BankValues bank =
+        toBankValues(resample(std::move(audio.values), audio.sampleRate, kSampleRate));
     if (bank.clipped > 0) {
-      warn(file, std::to_string(bank.clipped) + " values clipped to 16 bits");
+      warn(file + ": " + std::to_string(bank.clipped) + " values clipped to 16 bits");
     }
-    if (bank.notNumbers > 0) warn(file, std::to_string(bank.notNumbers) + " NaN values made 0");
+    if (bank.notNumbers > 0)
+      warn(file + ": " + std::to_string(bank.notNumbers) + " NaN values made 0");
     if (bank.infinities > 0) {
-      warn(file, std::to_string(bank.infinities) + " infinite values clipped to 16 bits");
+      warn(file + ": " + std::to_string(bank.infinities) + " infinite values clipped to 16 bits");
     }
     if (bank.values.size() > 10 * kSampleRate) {
       char seconds[32];
       std::snprintf(seconds, sizeof seconds, "%.1f", bank.values.size() / double(kSampleRate));
-      warn(file, std::string(seconds) + " seconds long: a note rarely lasts more than a few");
+      warn(file + ": " + std::string(seconds) +
+           " seconds long: a note rarely lasts more than a few");
     }
     samples[k] = std::move(bank.values);
     lengths[k] = samples[k].size();
@@ -123,7 +123,7 @@ constexpr CommandSpec kListSpec{
     1,
     {}};
 
-int list(const Command&, const ParsedArgs& args, const Context&) {
+int list(const ParsedArgs& args, const Context&) {
   SampleBank bank = loadBankInput(args.operands()[0]);
   std::cout << "name:   " << showText(textOf(bank.header.name), TextStyle::Escaped) << "\n"
             << "author: " << showText(textOf(bank.header.author), TextStyle::Escaped) << "\n\n"
@@ -164,7 +164,7 @@ std::string extractedFileName(int k) {
   return (k < 10 ? "0" : "") + std::to_string(k) + "-" + instrument + ".wav";
 }
 
-int extract(const Command&, const ParsedArgs& args, const Context&) {
+int extract(const ParsedArgs& args, const Context&) {
   const std::string& path = args.operands()[0];
   const std::filesystem::path dir = args.operands()[1];
   SampleBank bank = loadBankInput(path);
@@ -174,25 +174,30 @@ int extract(const Command&, const ParsedArgs& args, const Context&) {
 
   // Every target is checked before anything is written, then all sixteen
   // are written under temporary names, then renamed.
+  auto notRegular = [](const std::string& target) {
+    return Error("cannot write " + target + ": it exists and is not a regular file");
+  };
   std::vector<std::string> targets;
   for (int k = 0; k < kBankSamples; ++k) {
     std::string target = (dir / extractedFileName(k)).string();
     struct stat st {};
-    if (::stat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-      throw Error("cannot write " + target + ": it exists and is not a regular file");
-    }
+    if (::stat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) throw notRegular(target);
     refuseInputAsOutput(kExtractSpec, target, std::span(&path, 1));
     targets.push_back(target);
   }
   std::vector<std::unique_ptr<OutputFile>> outputs;
+  std::vector<std::int16_t> block;
   for (int k = 0; k < kBankSamples; ++k) {
     outputs.push_back(std::make_unique<OutputFile>(targets[k]));
-    if (!outputs.back()->seekable()) {
-      throw Error("cannot write " + targets[k] + ": it exists and is not a regular file");
-    }
+    // Made something else since the check: it would be written straight.
+    if (!outputs.back()->seekable()) throw notRegular(targets[k]);
     const Sample& sample = bank.samples[k];
     AudioWriter writer(*outputs.back(), *outputFormatFor(targets[k]), kSampleRate, sample.length);
-    writer.write(sample.values());
+    for (std::size_t at = 0; at < sample.length; at += block.size()) {
+      block.resize(std::min<std::size_t>(sample.length - at, std::size_t{1} << 16));
+      for (std::size_t i = 0; i < block.size(); ++i) block[i] = sample.data[at + i];
+      writer.write(block);
+    }
     writer.finish();
   }
   for (auto& output : outputs) output->commit();

@@ -5,6 +5,7 @@
 
 #include "display/safe_text.hpp"
 #include "formats/error.hpp"
+#include "tools/input.hpp"
 
 namespace zorvik::tool {
 
@@ -75,6 +76,12 @@ FoundBank findBank(const std::vector<std::string>& folders, std::string_view ban
   throw Error("bank " + showText(bankName, TextStyle::Escaped) +
               " not found, nor default.zvi, in the song's folder, ZORVIK_BANK_PATH, the XDG data "
               "folders or instruments/ beside zorvik: give one with --bank");
+}
+
+FoundBank songBank(const std::string& songPath, const Song& song,
+                   const std::optional<std::string>& bankFile, const std::string& programFolder) {
+  if (bankFile) return {loadBankInput(*bankFile), *bankFile, false};
+  return findBank(bankFolders(songPath, programFolder), textOf(song.bankName));
 }
 
 }  // namespace zorvik::tool

@@ -9,11 +9,13 @@
 // default.zvi plays, from the first folder holding one.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "formats/bank.hpp"
+#include "formats/song.hpp"
 
 namespace zorvik::tool {
 
@@ -38,5 +40,10 @@ struct FoundBank {
 // folder it is looked up in is not looked up. Throws Error when the file
 // found is not a valid bank, or when the default bank is nowhere either.
 FoundBank findBank(const std::vector<std::string>& folders, std::string_view bankName);
+
+// The bank a song at songPath plays with: bankFile (--bank) when given, read
+// as any input; else the one the song names, found as above.
+FoundBank songBank(const std::string& songPath, const Song& song,
+                   const std::optional<std::string>& bankFile, const std::string& programFolder);
 
 }  // namespace zorvik::tool

@@ -4,11 +4,18 @@
 // Error (status 1) or UsageError (status 2); main reports either.
 #pragma once
 
+#include <iostream>
 #include <string>
 
 #include "tools/options.hpp"
 
 namespace zorvik::tool {
+
+// A line on standard error in the tool's style: "zorvik: MESSAGE".
+inline void say(const std::string& message) { std::cerr << "zorvik: " << message << std::endl; }
+
+// "zorvik: warning: MESSAGE".
+inline void warn(const std::string& message) { say("warning: " + message); }
 
 struct Context {
   std::string programFolder;  // the folder of the zorvik executable, ending in "/"
@@ -16,7 +23,7 @@ struct Context {
 
 struct Command {
   const CommandSpec& spec;
-  int (*run)(const Command& self, const ParsedArgs& args, const Context& context);
+  int (*run)(const ParsedArgs& args, const Context& context);
 };
 
 extern const Command kRenderCommand;

@@ -40,7 +40,7 @@ std::string seconds(double samples) {
 
 std::string shown(const TextField& field) { return showText(textOf(field), TextStyle::Escaped); }
 
-int run(const Command&, const ParsedArgs& args, const Context&) {
+int run(const ParsedArgs& args, const Context&) {
   Song song = loadSongInput(args.operands()[0]);
   std::int32_t step = stepLength(song.tempo);
   char stepMs[32];

@@ -8,9 +8,8 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <string_view>
+#include <utility>
 
-#include "formats/bytes.hpp"
 #include "formats/error.hpp"
 #include "formats/song_input.hpp"
 #include "formats/song_text.hpp"
@@ -39,7 +38,7 @@ Input::Input(const std::string& path, std::uint64_t maxBytes, Larger larger)
   struct Closer {
     int fd;
     ~Closer() {
-      if (fd != STDIN_FILENO) ::close(fd);
+      if (fd >= 0 && fd != STDIN_FILENO) ::close(fd);
     }
   } closer{fd};
   struct stat st {};
@@ -47,11 +46,11 @@ Input::Input(const std::string& path, std::uint64_t maxBytes, Larger larger)
   if (S_ISDIR(st.st_mode)) throw cannotRead(EISDIR);
 
   if (S_ISREG(st.st_mode) && path != "-") {
-    exceeds_ = static_cast<std::uint64_t>(st.st_size) > maxBytes;
-    if (exceeds_ && larger == Larger::Refuse) throw tooLarge();
-    auto file = FileSource::open(path);
-    if (!file) throw cannotRead(errno);
-    source_ = std::make_unique<FileSource>(std::move(*file));
+    if (static_cast<std::uint64_t>(st.st_size) > maxBytes && larger == Larger::Refuse) {
+      throw tooLarge();
+    }
+    source_ =
+        std::make_unique<FileSource>(std::move(*FileSource::adopt(std::exchange(closer.fd, -1))));
     return;
   }
 
@@ -76,11 +75,9 @@ Input::Input(const std::string& path, std::uint64_t maxBytes, Larger larger)
     chunk = std::min<std::size_t>(chunk * 2, std::size_t{1} << 24);
   }
   if (bytes_.size() > maxBytes) {
-    exceeds_ = true;
     if (larger == Larger::Refuse) throw tooLarge();
     bytes_.resize(static_cast<std::size_t>(maxBytes));
   }
-  bytes_.shrink_to_fit();
   source_ = std::make_unique<MemorySource>(bytes_);
 }
 

@@ -24,15 +24,11 @@ class Input {
   Input(const std::string& path, std::uint64_t maxBytes, Larger larger);
 
   const Source& source() const { return *source_; }
-  // Whether the input held more than maxBytes (only the first of them are
-  // in source() when it is a stream).
-  bool exceeds() const { return exceeds_; }
   // The input as messages name it: its path, or "standard input".
   const std::string& name() const { return name_; }
 
  private:
   std::string name_;
-  bool exceeds_ = false;
   std::vector<std::uint8_t> bytes_;  // what a stream held
   std::unique_ptr<Source> source_;
 };

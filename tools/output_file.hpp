@@ -10,8 +10,6 @@
 // so is standard output, named "-". Nothing else is written to.
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <span>
 #include <string>

@@ -57,13 +57,11 @@ constexpr CommandSpec kSpec{
 
 constexpr long long kMaxSamples = 1LL << 40;
 
-struct Length {
-  std::uint64_t samples;  // of the 32004 Hz stream
-};
-
-Length lengthOf(const ParsedArgs& args, std::uint64_t loopLength) {
+// The samples of the 32004 Hz stream to render.
+std::uint64_t lengthOf(const ParsedArgs& args, std::uint64_t loopLength) {
   int given = args.has("samples") + args.has("loops") + args.has("seconds");
-  if (given > 1) throw UsageError("render", "give at most one of --samples, --loops, --seconds");
+  if (given > 1)
+    throw UsageError(std::string(kSpec.name), "give at most one of --samples, --loops, --seconds");
   std::uint64_t samples = loopLength;
   if (auto n = args.value("samples")) {
     samples = static_cast<std::uint64_t>(integerValue(kSpec, "samples", *n, 0, kMaxSamples));
@@ -75,9 +73,9 @@ Length lengthOf(const ParsedArgs& args, std::uint64_t loopLength) {
     samples = static_cast<std::uint64_t>(std::llround(s * kSampleRate));
   }
   if (samples > static_cast<std::uint64_t>(kMaxSamples)) {
-    throw UsageError("render", "that is longer than zorvik renders (2^40 samples)");
+    throw UsageError(std::string(kSpec.name), "that is longer than zorvik renders (2^40 samples)");
   }
-  return {samples};
+  return samples;
 }
 
 // Turns float samples into 16-bit ones, scaled, limiting what passes full
@@ -94,13 +92,13 @@ struct Limiter {
   }
 };
 
-int run(const Command&, const ParsedArgs& args, const Context& context) {
+int run(const ParsedArgs& args, const Context& context) {
   const std::string songPath = args.operands()[0];
   const std::string outPath = args.operands()[1];
   const OutputFormat* format = outputFormatFor(outPath);
   if (format == nullptr) {
-    throw UsageError("render", "cannot tell the format of '" + outPath + "': name it " +
-                                   knownExtensions() + ", or '-'");
+    throw UsageError(std::string(kSpec.name), "cannot tell the format of '" + outPath +
+                                                  "': name it " + knownExtensions() + ", or '-'");
   }
   std::optional<int> rate;
   if (auto r = args.value("rate"))
@@ -113,12 +111,12 @@ int run(const Command&, const ParsedArgs& args, const Context& context) {
     if (rate) {
       std::string rates;
       for (int r : format->rates) rates += (rates.empty() ? "" : ", ") + std::to_string(r);
-      throw UsageError("render", std::string(format->name) + " holds only " + rates +
-                                     " Hz, not --rate " + std::to_string(*rate));
+      throw UsageError(std::string(kSpec.name), std::string(format->name) + " holds only " + rates +
+                                                    " Hz, not --rate " + std::to_string(*rate));
     }
     outRate = format->standardRate;
-    std::cerr << "zorvik: " << format->name << " cannot hold " << kSampleRate
-              << " Hz: converting to " << outRate << " Hz" << std::endl;
+    say(std::string(format->name) + " cannot hold " + std::to_string(kSampleRate) +
+        " Hz: converting to " + std::to_string(outRate) + " Hz");
   }
   if (!canWrite(*format, outRate)) {
     throw Error("this build of libsndfile cannot write " + std::string(format->name) + " at " +
@@ -129,33 +127,24 @@ int run(const Command&, const ParsedArgs& args, const Context& context) {
   if (auto bankPath = args.value("bank")) inputs.push_back(*bankPath);
   refuseInputAsOutput(kSpec, outPath, inputs);
   Song song = loadSongInput(songPath);
-  SampleBank bank;
-  if (auto bankPath = args.value("bank")) {
-    bank = loadBankInput(*bankPath);
-  } else {
-    FoundBank found =
-        findBank(bankFolders(songPath, context.programFolder), std::string(textOf(song.bankName)));
-    if (found.isDefault) {
-      std::cerr << "zorvik: warning: bank " << showText(textOf(song.bankName), TextStyle::Escaped)
-                << " not found: rendering with the default bank, " << found.path << std::endl;
-    }
-    bank = std::move(found.bank);
-    refuseInputAsOutput(kSpec, outPath, std::span(&found.path, 1));
+  FoundBank found = songBank(songPath, song, args.value("bank"), context.programFolder);
+  if (found.isDefault) {
+    warn("bank " + showText(textOf(song.bankName), TextStyle::Escaped) +
+         " not found: rendering with the default bank, " + found.path);
   }
-  refuseInputAsOutput(kSpec, outPath, inputs);
+  if (!args.has("bank")) refuseInputAsOutput(kSpec, outPath, std::span(&found.path, 1));
+  const SampleBank bank = std::move(found.bank);
 
   SongStream stream(song, bank);
-  const Length length = lengthOf(args, stream.loopLength());
+  const std::uint64_t length = lengthOf(args, stream.loopLength());
   const bool exact = outRate == static_cast<int>(kSampleRate) && gainDb == 0.0;
-  const std::uint64_t frames =
-      exact ? length.samples
-            : static_cast<std::uint64_t>(
-                  std::llround(static_cast<double>(length.samples) * outRate / kSampleRate));
+  const std::uint64_t frames = exact ? length
+                                     : static_cast<std::uint64_t>(std::llround(
+                                           static_cast<double>(length) * outRate / kSampleRate));
 
   OutputFile out(outPath);
   AudioWriter writer(out, *format, outRate, frames);
   constexpr std::size_t kBlock = 1 << 18;
-  std::vector<std::int16_t> block(kBlock);
   if (exact) {
     for (std::uint64_t done = 0; done < frames;) {
       std::span<const std::int16_t> part =
@@ -168,17 +157,20 @@ int run(const Command&, const ParsedArgs& args, const Context& context) {
     if (outRate != static_cast<int>(kSampleRate)) resampler.emplace(kSampleRate, outRate);
     Limiter limit;
     limit.scale = gainScale(gainDb);
-    std::vector<float> in(kBlock), converted;
+    std::vector<float> in, converted;
     std::uint64_t written = 0;
-    for (std::uint64_t done = 0; done < length.samples || (resampler && written < frames);) {
-      auto n = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, length.samples - done));
-      stream.render(std::span(block).first(n));
-      for (std::size_t i = 0; i < n; ++i) in[i] = block[i];
+    for (std::uint64_t done = 0; done < length;) {
+      auto n = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, length - done));
+      in.clear();
+      while (in.size() < n) {
+        std::span<const std::int16_t> samples = stream.next(n - in.size());
+        in.insert(in.end(), samples.begin(), samples.end());
+      }
       done += n;
-      std::span<const float> part(in.data(), n);
+      std::span<const float> part(in);
       if (resampler) {
         converted.clear();
-        resampler->process(part, done == length.samples, converted);
+        resampler->process(part, done == length, converted);
         part = converted;
       }
       // Exactly `frames` samples: the converter may give one more or less.
@@ -186,15 +178,14 @@ int run(const Command&, const ParsedArgs& args, const Context& context) {
           static_cast<std::size_t>(std::min<std::uint64_t>(part.size(), frames - written));
       writer.write(limit(part.first(take)));
       written += take;
-      if (done == length.samples && written < frames) {
+      if (done == length && written < frames) {
         std::vector<float> pad(static_cast<std::size_t>(frames - written), 0.0f);
         writer.write(limit(pad));
         written = frames;
       }
     }
     if (limit.limited > 0) {
-      std::cerr << "zorvik: warning: " << limit.limited
-                << " samples passed full scale and were limited" << std::endl;
+      warn(std::to_string(limit.limited) + " samples passed full scale and were limited");
     }
   }
   writer.finish();

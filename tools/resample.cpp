@@ -28,9 +28,8 @@ constexpr double kScale = 32768.0;
 
 }  // namespace
 
-std::vector<double> resample(std::span<const double> values, int fromRate, int toRate) {
-  if (fromRate == toRate) return {values.begin(), values.end()};
-  checkedRatio(fromRate, toRate);
+std::vector<double> resample(std::vector<double> values, int fromRate, int toRate) {
+  if (fromRate == toRate) return values;
   StreamResampler resampler(fromRate, toRate);
   std::vector<float> in(values.size());
   for (std::size_t i = 0; i < values.size(); ++i) in[i] = static_cast<float>(values[i] / kScale);

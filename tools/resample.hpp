@@ -12,7 +12,7 @@ namespace zorvik::tool {
 // fromRate values. Equal rates give the values back untouched. Values may
 // be on any scale; the result is on the same one. Throws Error when
 // libsamplerate cannot make the conversion.
-std::vector<double> resample(std::span<const double> values, int fromRate, int toRate);
+std::vector<double> resample(std::vector<double> values, int fromRate, int toRate);
 
 // The same, for a stream that arrives in parts.
 class StreamResampler {

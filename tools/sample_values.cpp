@@ -2,25 +2,26 @@
 
 #include <cmath>
 
+#include "engine/gain.hpp"
+
 namespace zorvik::tool {
 
 BankValues toBankValues(std::span<const double> values) {
   BankValues out;
   out.values.reserve(values.size());
+  std::uint64_t clipped = 0;
   for (double v : values) {
-    double r = std::round(v);
-    if (std::isnan(r)) {
+    if (std::isnan(v)) {
       ++out.notNumbers;
-      r = 0.0;
-    } else if (std::isinf(r)) {
+      out.values.push_back(0);
+    } else if (std::isinf(v)) {
       ++out.infinities;
-      r = r < 0.0 ? -32768.0 : 32767.0;
-    } else if (r < -32768.0 || r > 32767.0) {
-      ++out.clipped;
-      r = r < 0.0 ? -32768.0 : 32767.0;
+      out.values.push_back(v < 0.0 ? -32768 : 32767);
+    } else {
+      out.values.push_back(limitedSample(v, clipped));
     }
-    out.values.push_back(static_cast<std::int16_t>(r));
   }
+  out.clipped = static_cast<std::size_t>(clipped);
   return out;
 }
 

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <filesystem>
 
-#include "engine/mixer.hpp"
+#include "engine/sequencer.hpp"
 #include "formats/song_text.hpp"
 #include "testing/fixtures.hpp"
 #include "testing/run.hpp"

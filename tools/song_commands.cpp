@@ -31,7 +31,7 @@ constexpr CommandSpec kDecompileSpec{
     2,
     {}};
 
-int decompile(const Command&, const ParsedArgs& args, const Context&) {
+int decompile(const ParsedArgs& args, const Context&) {
   const auto& operands = args.operands();
   std::string out = operands.size() > 1 ? operands[1] : "-";
   refuseInputAsOutput(kDecompileSpec, out, std::span(operands).first(1));
@@ -72,7 +72,7 @@ constexpr CommandSpec kCompileSpec{
     2,
     {}};
 
-int compile(const Command&, const ParsedArgs& args, const Context&) {
+int compile(const ParsedArgs& args, const Context&) {
   const auto& operands = args.operands();
   refuseInputAsOutput(kCompileSpec, operands[1], std::span(operands).first(1));
   Input input(operands[0], kMaxSongTextBytes, Input::Larger::Refuse);
@@ -86,8 +86,13 @@ int compile(const Command&, const ParsedArgs& args, const Context&) {
     throw Error(input.name() + ": " + e.what());
   }
   for (const SongTextWarning& w : warnings) {
-    std::cerr << "zorvik: " << (args.has("strict") ? "" : "warning: ") << input.name() << ": line "
-              << w.line << ", column " << w.column << ": " << w.message << std::endl;
+    std::string where = input.name() + ": line " + std::to_string(w.line) + ", column " +
+                        std::to_string(w.column) + ": " + w.message;
+    if (args.has("strict")) {
+      say(where);
+    } else {
+      warn(where);
+    }
   }
   if (args.has("strict") && !warnings.empty()) return 1;
   auto bytes = songFileBytes(song);

@@ -91,7 +91,7 @@ int dispatch(int argc, char** argv, const Context& context) {
       std::cout << version();
       return 0;
     }
-    return c->run(*c, args, context);
+    return c->run(args, context);
   }
   if (first == "song" || first == "bank") {
     if (argc > 2 && (std::string_view(argv[2]) == "--help" || std::string_view(argv[2]) == "-h")) {

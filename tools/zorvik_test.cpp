@@ -6,8 +6,6 @@
 #include <filesystem>
 #include <sstream>
 
-#include "engine/block_mixer.hpp"
-#include "engine/mixer.hpp"
 #include "engine/sequencer.hpp"
 #include "formats/song_text.hpp"
 #include "testing/fixtures.hpp"

@@ -21,16 +21,10 @@ std::shared_ptr<const Deck> loadDeck(int index, const std::string& songPath,
   deck->songPath = songPath;
   deck->songStamp = stampOf(songPath);
   deck->song = tool::loadSongInput(songPath);
-  if (bank.file) {
-    deck->bank = tool::loadBankInput(*bank.file);
-    deck->bankPath = *bank.file;
-  } else {
-    std::string wanted(textOf(deck->song.bankName));
-    tool::FoundBank found = tool::findBank(tool::bankFolders(songPath, bank.programFolder), wanted);
-    deck->bank = std::move(found.bank);
-    deck->bankPath = found.path;
-    if (found.isDefault) deck->missingBank = wanted;
-  }
+  tool::FoundBank found = tool::songBank(songPath, deck->song, bank.file, bank.programFolder);
+  deck->bank = std::move(found.bank);
+  deck->bankPath = found.path;
+  if (found.isDefault) deck->missingBank = textOf(deck->song.bankName);
   deck->bankStamp = stampOf(deck->bankPath);
   deck->pages = buildRollPages(deck->song);
   return deck;

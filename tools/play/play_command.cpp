@@ -140,7 +140,7 @@ void Session::reportError(const std::string& message) {
   if (terminal_.draws()) {
     errors_.push_back(message);
   } else {
-    std::cerr << "zorvik: " << message << std::endl;
+    tool::say(message);
   }
 }
 
@@ -278,7 +278,7 @@ int Session::run() {
   auto first = loadFrom(0, 1);
   if (!first) {
     terminal_.release();
-    for (const std::string& e : errors_) std::cerr << "zorvik: " << e << std::endl;
+    for (const std::string& e : errors_) tool::say(e);
     return 1;
   }
   renderer_.play(first, loops_);
@@ -297,11 +297,11 @@ int Session::run() {
     draw(heard);
   }
   terminal_.release();
-  for (const std::string& e : errors_) std::cerr << "zorvik: " << e << std::endl;
+  for (const std::string& e : errors_) tool::say(e);
   return failed_ ? 1 : 0;
 }
 
-int run(const Command&, const ParsedArgs& args, const Context& context) {
+int run(const ParsedArgs& args, const Context& context) {
   const bool terminalOut = ::isatty(STDOUT_FILENO) != 0;
   const std::vector<std::string>& songs = args.operands();
   int loops = songs.size() > 1 || !terminalOut ? 1 : 0;
