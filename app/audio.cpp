@@ -16,9 +16,6 @@
 
 namespace zorvik {
 
-const AudioFormat kAudioFormat = {static_cast<int>(kSampleRate), AUDIO_S16LSB, 1,
-                                  kDeviceBufferSamples};
-
 Player* thePlayer = nullptr;
 RollPages* theRollPages = nullptr;
 
@@ -59,10 +56,10 @@ namespace {
 // obtained format is asked for, so SDL converts to what the device takes.
 void openDevice(void (*callback)(void*, std::uint8_t*, int), void* userdata) {
   SDL_AudioSpec wanted{};
-  wanted.freq = kAudioFormat.rate;
-  wanted.format = kAudioFormat.format;
-  wanted.channels = static_cast<std::uint8_t>(kAudioFormat.channels);
-  wanted.samples = static_cast<std::uint16_t>(kAudioFormat.bufferSamples);
+  wanted.freq = static_cast<int>(kSampleRate);
+  wanted.format = AUDIO_S16LSB;
+  wanted.channels = 1;
+  wanted.samples = kDeviceBufferSamples;
   wanted.callback = callback;
   wanted.userdata = userdata;
   if (SDL_Init(SDL_INIT_AUDIO) == 0 && SDL_OpenAudio(&wanted, nullptr) == 0) return;

@@ -12,17 +12,9 @@ namespace zorvik {
 // Samples in one device buffer, as both programs ask for them.
 inline constexpr int kDeviceBufferSamples = 4096;
 
-// The one format both programs ask for. SDL converts to whatever the device
-// takes, so the callback always gets exactly this.
-struct AudioFormat {
-  int rate;
-  std::uint16_t format;  // SDL's AUDIO_S16LSB
-  int channels;
-  int bufferSamples;
-};
-extern const AudioFormat kAudioFormat;
-
-// Opens the device with kAudioFormat and `callback`, and starts it. When
+// Opens the device for `callback` and starts it: 32004 Hz, signed 16-bit
+// little-endian mono, in buffers of kDeviceBufferSamples. SDL converts to
+// whatever the device takes, so the callback always gets exactly that. When
 // SDL's audio cannot start, it says so in one line on standard error,
 // prefixed by `program` (unless that is null), and goes on with SDL's
 // silent "dummy" driver, which calls back at the same pace. SDL is shut

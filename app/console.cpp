@@ -6,7 +6,6 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <iostream>
 #include <thread>
@@ -25,33 +24,14 @@ std::atomic<bool> haveSavedSettings{false};
 std::atomic<bool> rawActive{false};
 std::atomic<bool> redrawRequested{false};
 
-const int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-
-// Only restores the terminal and re-raises with the default action: no
-// audio teardown and nothing that is not async-signal-safe.
-void onEndingSignal(int signal) {
-  restore();
-  std::signal(signal, SIG_DFL);
-  std::raise(signal);
-}
-
 void applyRaw() {
   if (rawActive.load()) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &rawSettings);
 }
 
-void onStop(int) {
-  int savedErrno = errno;
-  restore();
-  // Stops here until continued; SIGCONT's handler then takes raw mode back.
-  std::raise(SIGSTOP);
-  errno = savedErrno;
-}
-
-void onContinue(int) {
-  int savedErrno = errno;
+// Back from a stop: raw mode again while a key is awaited, and a redraw.
+void takeBack() {
   applyRaw();
   redrawRequested.store(true);
-  errno = savedErrno;
 }
 
 }  // namespace
@@ -59,15 +39,20 @@ void onContinue(int) {
 void install() {
   if (::isatty(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &savedSettings) == 0) {
     rawSettings = savedSettings;
-    rawSettings.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG | IEXTEN);
+    // Every key one at a time, unechoed: Ctrl-C and Ctrl-\ too, as keys.
+    // The suspend key (Ctrl-Z) keeps its signal, so it stops the job as it
+    // does everywhere else.
+    rawSettings.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | IEXTEN);
     rawSettings.c_iflag &= ~static_cast<tcflag_t>(IXON | ICRNL);
+    rawSettings.c_cc[VINTR] = _POSIX_VDISABLE;
+    rawSettings.c_cc[VQUIT] = _POSIX_VDISABLE;
     rawSettings.c_cc[VMIN] = 1;
     rawSettings.c_cc[VTIME] = 0;
     haveSavedSettings.store(true);
   }
-  for (int signal : kEndingSignals) handleSignal(signal, onEndingSignal);
-  handleSignal(SIGTSTP, onStop);
-  handleSignal(SIGCONT, onContinue);
+  // Only restoring the terminal on the way out: no audio teardown and
+  // nothing that is not async-signal-safe.
+  handleTerminalSignals(restore, takeBack);
 }
 
 void restore() {
@@ -79,19 +64,8 @@ void waitKey() {
     rawActive.store(true);
     applyRaw();
   }
-  // The terminal's suspend key (Ctrl-Z) suspends, as it does everywhere
-  // else, rather than counting as the key.
-  const bool suspendKey = rawActive.load() && (savedSettings.c_lflag & ISIG) != 0 &&
-                          savedSettings.c_cc[VSUSP] != _POSIX_VDISABLE;
-  for (;;) {
-    unsigned char key;
-    ssize_t n = ::read(STDIN_FILENO, &key, 1);
-    if (n < 0 && errno == EINTR) continue;
-    if (n == 1 && suspendKey && key == savedSettings.c_cc[VSUSP]) {
-      std::raise(SIGTSTP);
-      continue;
-    }
-    break;
+  char key;
+  while (::read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
   }
   if (rawActive.exchange(false)) restore();
 }

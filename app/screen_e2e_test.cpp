@@ -87,11 +87,6 @@ bool showsScreen(TerminalSession& session) {
   return session.capture().find("press any key to exit") != std::string::npos;
 }
 
-// The terminal's settings now, as stty -g prints them.
-std::string settings(TerminalSession& session) {
-  return run("stty -g -F " + shellQuote(session.tty())).out;
-}
-
 void playAndQuit(const std::string& driver, bool expectWarning) {
   Song song = exampleSong();
   Install install(song);
@@ -152,17 +147,17 @@ TEST(PlayerInTerminal, StoppedItGivesTheTerminalBackAndContinuedTakesKeysAgain) 
     ASSERT_TRUE(TerminalSession::waitFor([&] { return showsScreen(session); }));
     const std::string before = session.file("before");
     // Playing, the terminal reads keys raw.
-    EXPECT_NE(settings(session), before);
+    EXPECT_NE(session.settings(), before);
     if (byKey) {
       session.sendKeys("C-z");  // the terminal's suspend key
     } else {
       session.signal(install.player, "TSTP");
     }
-    EXPECT_TRUE(TerminalSession::waitFor([&] { return settings(session) == before; }))
+    EXPECT_TRUE(TerminalSession::waitFor([&] { return session.settings() == before; }))
         << (byKey ? "Ctrl-Z" : "SIGTSTP");
     EXPECT_FALSE(session.ended());
     session.signal(install.player, "CONT");
-    EXPECT_TRUE(TerminalSession::waitFor([&] { return settings(session) != before; }));
+    EXPECT_TRUE(TerminalSession::waitFor([&] { return session.settings() != before; }));
     // One key, no Enter, ends it again.
     session.sendKeys("x");
     ASSERT_TRUE(TerminalSession::waitFor([&] { return session.ended(); }, 2s));
@@ -189,7 +184,7 @@ TEST(PlayerInTerminal, AKeyEndsItEvenWhenItsOutputIsStuck) {
   ASSERT_TRUE(TerminalSession::waitFor([&] { return !session.file("player").empty(); }, 3s));
   EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
   EXPECT_EQ(session.file("player"), "0\n");
-  EXPECT_EQ(settings(session), session.file("before"));
+  EXPECT_EQ(session.settings(), session.file("before"));
 }
 
 TEST(PlayerInTerminal, NoByteFromTheFilesDrivesTheTerminal) {

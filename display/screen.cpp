@@ -1,6 +1,7 @@
 #include "display/screen.hpp"
 
 #include <algorithm>
+#include <string_view>
 
 namespace zorvik {
 
@@ -35,9 +36,18 @@ ScreenLines screenLines(const Song& song, const SampleBankHeader& bank, const Ro
 }
 
 std::string terminalFrame(const ScreenLines& lines) {
-  std::string frame = "\x1b[H";
-  for (const std::string& line : lines) frame += line + "\x1b[K\n";
-  return frame + "\x1b[J";
+  constexpr std::string_view kHome = "\x1b[H", kEndLine = "\x1b[K\n", kEraseBelow = "\x1b[J";
+  std::size_t size = kHome.size() + kEraseBelow.size();
+  for (const std::string& line : lines) size += line.size() + kEndLine.size();
+  std::string frame;
+  frame.reserve(size);
+  frame += kHome;
+  for (const std::string& line : lines) {
+    frame += line;
+    frame += kEndLine;
+  }
+  frame += kEraseBelow;
+  return frame;
 }
 
 void redrawScreen(std::ostream& out, ScreenMode mode, const Song& song,

@@ -70,11 +70,15 @@ SampleBank makeBank(const SampleSet& samples) {
   return readSampleBank(MemorySource(bankFile(samples)));
 }
 
-std::vector<std::int16_t> streamOf(const Song& song, const SampleSet& samples, std::size_t n) {
+static_assert(kAllChannels == 0b111, "streamOf's default hears every channel");
+
+std::vector<std::int16_t> streamOf(const Song& song, const SampleSet& samples, std::size_t n,
+                                   unsigned heard, std::size_t skip) {
   SampleBank bank = makeBank(samples);
   Player player(song.tempo, song, bank);
+  for (std::size_t i = 0; i < skip; ++i) nextSample(player);
   std::vector<std::int16_t> out(n);
-  for (auto& v : out) v = nextSample(player);
+  for (auto& v : out) v = nextSample(player, heard);
   return out;
 }
 
@@ -123,6 +127,15 @@ void writeFile(const std::filesystem::path& path, std::span<const std::uint8_t> 
 std::vector<std::uint8_t> readFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::int16_t> readRecording(const std::filesystem::path& path) {
+  std::vector<std::uint8_t> bytes = readFile(path);
+  std::vector<std::int16_t> samples(bytes.size() / 2);
+  for (std::size_t i = 0; i < samples.size(); ++i) {
+    samples[i] = static_cast<std::int16_t>(readLe16(bytes.data() + 2 * i));
+  }
+  return samples;
 }
 
 TempDir::TempDir() {

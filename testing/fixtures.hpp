@@ -47,7 +47,10 @@ SampleBank makeBank(const SampleSet& samples);
 
 // The first n samples of a song's stream with a bank of these samples,
 // one nextSample call each: what every faster or farther path must equal.
-std::vector<std::int16_t> streamOf(const Song& song, const SampleSet& samples, std::size_t n);
+// `heard` masks channels (bit k: channel k+1) and the first `skip` samples
+// are left out.
+std::vector<std::int16_t> streamOf(const Song& song, const SampleSet& samples, std::size_t n,
+                                   unsigned heard = 0b111, std::size_t skip = 0);
 
 // Random songs and banks for property tests: cells are notes of every
 // kind, including cells the bank or note table cannot play.
@@ -56,6 +59,8 @@ SampleBank randomBank(std::mt19937& rng, std::size_t maxLength = 3000);
 
 void writeFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
 std::vector<std::uint8_t> readFile(const std::filesystem::path& path);
+// A file of 16-bit little-endian samples, as the SDL stand-in records them.
+std::vector<std::int16_t> readRecording(const std::filesystem::path& path);
 
 // A fresh directory, removed with everything in it at the end of the test.
 class TempDir {

@@ -42,10 +42,10 @@ void TerminalSession::signal(const std::string& start, const char* name) {
   run("pkill -" + std::string(name) + " -f " + shellQuote("^" + start));
 }
 
-std::string TerminalSession::tty() {
-  std::string out = tmux("display-message -p '#{pane_tty}'");
-  while (!out.empty() && out.back() == '\n') out.pop_back();
-  return out;
+std::string TerminalSession::settings() {
+  std::string tty = tmux("display-message -p '#{pane_tty}'");
+  while (!tty.empty() && tty.back() == '\n') tty.pop_back();
+  return run("stty -g -F " + shellQuote(tty)).out;
 }
 
 std::string TerminalSession::file(const std::string& name) const {

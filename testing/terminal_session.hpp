@@ -30,8 +30,8 @@ class TerminalSession {
   void sendKeys(const std::string& keys);
   // Sends a signal to the processes whose command line starts with `start`.
   void signal(const std::string& start, const char* name);
-  // The pane's terminal device, for stty -F.
-  std::string tty();
+  // The pane's terminal settings now, as stty -g prints them.
+  std::string settings();
   // The contents of a file in dir ("" when missing).
   std::string file(const std::string& name) const;
   bool ended() const { return !file("after").empty(); }

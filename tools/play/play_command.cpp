@@ -129,7 +129,16 @@ class Session {
   std::vector<std::string> errors_;      // said on standard error at the end
   std::pair<std::optional<FileStamp>, std::optional<FileStamp>> failedStamps_;
   Clock::time_point nextWatch_;
-  std::vector<std::string> shown_;  // the lines on the screen
+  // What the screen shows: drawn again only when that changes, or when the
+  // terminal asks for it. The deck is held so that its address stays its own.
+  struct Shown {
+    std::shared_ptr<const Deck> deck;
+    int step = -1;
+    Status status;
+    Terminal::Size size{0, 0};
+    friend bool operator==(const Shown&, const Shown&) = default;
+  };
+  Shown shown_;
 };
 
 void Session::reportError(const std::string& message) {
@@ -219,7 +228,6 @@ void Session::watchFiles(const Heard& heard) {
   if (!watch_ || !heard.deck || Clock::now() < nextWatch_) return;
   nextWatch_ = Clock::now() + kWatchEvery;
   const Deck& deck = *heard.deck;
-  if (stampOf(deck.songPath) == deck.songStamp && stampOf(deck.bankPath) == deck.bankStamp) return;
   auto stamps = std::pair(stampOf(deck.songPath), stampOf(deck.bankPath));
   if (stamps == std::pair(deck.songStamp, deck.bankStamp) || stamps == failedStamps_) return;
   try {
@@ -239,7 +247,7 @@ void Session::draw(const Heard& heard) {
   status.song = heard.deck->index + 1;
   status.songs = static_cast<int>(songs_.size());
   status.loop = heard.loop;
-  status.songSample = heard.songSample;
+  status.seconds = heard.songSample / kSampleRate;
   status.paused = paused_;
   status.muted = muted_;
   status.volume = volume_;
@@ -253,12 +261,14 @@ void Session::draw(const Heard& heard) {
   } else if (terminal_.readsKeys()) {
     status.message = "? shows the keys";
   }
-  Terminal::Size size = terminal_.size();
-  std::vector<std::string> lines =
-      playView(*heard.deck, heard.step, status, size.columns, size.lines);
-  if (lines == shown_ && !terminal_.takeRedraw()) return;
-  terminal_.draw(terminalFrame(lines));
-  shown_ = std::move(lines);
+  // The size changes only with a redraw request (SIGWINCH).
+  const bool redraw = terminal_.takeRedraw();
+  Shown now{heard.deck, heard.step, std::move(status),
+            redraw || !shown_.deck ? terminal_.size() : shown_.size};
+  if (!redraw && now == shown_) return;
+  terminal_.draw(
+      terminalFrame(playView(*now.deck, now.step, now.status, now.size.columns, now.size.lines)));
+  shown_ = std::move(now);
 }
 
 void Session::startThreads() {

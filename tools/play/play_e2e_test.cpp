@@ -8,12 +8,12 @@
 #include <sstream>
 #include <thread>
 
-#include "engine/mixer.hpp"
-#include "formats/bytes.hpp"
+#include "engine/sequencer.hpp"
 #include "formats/song_text.hpp"
 #include "testing/fixtures.hpp"
 #include "testing/run.hpp"
 #include "testing/terminal_session.hpp"
+#include "tools/tool_test.hpp"
 
 namespace zorvik {
 namespace {
@@ -21,10 +21,9 @@ namespace {
 using fixtures::run;
 using fixtures::shellQuote;
 using fixtures::TerminalSession;
+using tool_test::kZorvik;
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-
-const std::string kZorvik = ZORVIK_PATH;
 
 std::vector<std::string> lines(const std::string& text) {
   std::vector<std::string> out;
@@ -210,7 +209,7 @@ TEST(Play, TheTerminalComesBackAsItWas) {
     s.sendKeys("C-z");
     ASSERT_TRUE(TerminalSession::waitFor([&] { return !shows(s, "Title:"); }));
     EXPECT_EQ(lines(s.capture()).at(0), "kept");
-    EXPECT_EQ(run("stty -g -F " + shellQuote(s.tty())).out, s.file("before"));
+    EXPECT_EQ(s.settings(), s.file("before"));
     s.signal(player, "CONT");
     EXPECT_TRUE(TerminalSession::waitFor([&] { return shows(s, "Title:      Alternate"); }));
     s.sendKeys("q");  // raw keys again
@@ -243,13 +242,10 @@ TEST(Play, TheSoundIsTheExactStreamAndNeverWaitsForOutput) {
   EXPECT_TRUE(TerminalSession::waitFor(
       [&] { return fs::exists(record) && fs::file_size(record) >= 4 * loop + 8192; }, 10s));
   run("pkill -f " + shellQuote("^" + kZorvik + " play --loops 2 " + (f.dir / "a.zvo").string()));
-  auto bytes = fixtures::readFile(record);
-  ASSERT_GE(bytes.size(), 4 * loop);
-  SampleBank bank = fixtures::makeBank(f.samples);
-  Player player(song.tempo, song, bank);
-  for (std::size_t i = 0; i < 2 * loop; ++i) {
-    ASSERT_EQ(static_cast<std::int16_t>(readLe16(bytes.data() + 2 * i)), nextSample(player)) << i;
-  }
+  auto heard = fixtures::readRecording(record);
+  ASSERT_GE(heard.size(), 2 * loop);
+  auto expected = fixtures::streamOf(song, f.samples, 2 * loop);
+  for (std::size_t i = 0; i < 2 * loop; ++i) ASSERT_EQ(heard[i], expected[i]) << i;
   // Quiet, not on a terminal: nothing but the sound.
   auto r = run("cd " + shellQuote(f.dir.path().string()) + " && " +
                f.play("-q a.zvo", "ZORVIK_SDL_PACE=20"));
@@ -269,10 +265,7 @@ TEST(Play, ReadsASongFromStandardInputAPipeOrAText) {
   std::string text = decompileSong(song);
   fixtures::writeFile(f.dir / "a.txt", std::vector<std::uint8_t>(text.begin(), text.end()));
   const std::size_t loop = 96 * static_cast<std::size_t>(stepLength(song.tempo));
-  SampleBank bank = fixtures::makeBank(f.samples);
-  std::vector<std::int16_t> expected(loop);
-  Player player(song.tempo, song, bank);
-  for (auto& v : expected) v = nextSample(player);
+  const std::vector<std::int16_t> expected = fixtures::streamOf(song, f.samples, loop);
   // What runs first in the shell, and the song operand.
   struct Way {
     const char* what;
@@ -298,12 +291,9 @@ TEST(Play, ReadsASongFromStandardInputAPipeOrAText) {
     auto r = run("cd " + shellQuote(f.dir.path().string()) + " && " + command);
     EXPECT_EQ(r.status, 0) << way.what << ": " << r.err;
     EXPECT_EQ(r.err, "") << way.what;
-    auto bytes = fixtures::readFile(record);
-    ASSERT_GE(bytes.size(), 2 * loop) << way.what;
-    std::vector<std::int16_t> heard(loop);
-    for (std::size_t i = 0; i < loop; ++i) {
-      heard[i] = static_cast<std::int16_t>(readLe16(bytes.data() + 2 * i));
-    }
+    auto heard = fixtures::readRecording(record);
+    ASSERT_GE(heard.size(), loop) << way.what;
+    heard.resize(loop);
     auto diff = std::mismatch(heard.begin(), heard.end(), expected.begin());
     EXPECT_EQ(diff.first, heard.end())
         << way.what << ": sample " << (diff.first - heard.begin()) << " of " << loop;

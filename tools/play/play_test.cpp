@@ -99,7 +99,7 @@ TEST(View, FullWhenItFitsCompactWhenNotAndNeverWiderThanTheTerminal) {
   status.song = 2;
   status.songs = 3;
   status.loop = 1;
-  status.songSample = 75 * 32004;
+  status.seconds = 75;
   status.paused = true;
   status.muted = 0b101;
   status.volume = -3;
@@ -146,16 +146,6 @@ std::vector<std::int16_t> readAll(SampleRing& ring, Renderer& renderer, std::siz
   return out;
 }
 
-std::vector<std::int16_t> stream(const Song& song, const fixtures::SampleSet& samples,
-                                 std::size_t n, unsigned heard = kAllChannels, int skip = 0) {
-  SampleBank bank = fixtures::makeBank(samples);
-  Player player(song.tempo, song, bank);
-  for (int i = 0; i < skip; ++i) nextSample(player);
-  std::vector<std::int16_t> out(n);
-  for (auto& v : out) v = nextSample(player, heard);
-  return out;
-}
-
 struct Songs {
   std::mt19937 rng{5};
   Song a = fixtures::randomSong(rng);
@@ -198,8 +188,8 @@ TEST(Renderer, TheStreamIsExactAndSongsFollowWithoutAGap) {
   got.insert(got.end(), more.begin(), more.end());
   ASSERT_EQ(got.size(), 2 * loopA + loopB);  // then the playlist ends
   EXPECT_TRUE(renderer.at(2 * loopA + loopB).ended);
-  auto first = stream(s.a, s.samples, 2 * loopA);
-  auto second = stream(s.b, s.samples, loopB);
+  auto first = fixtures::streamOf(s.a, s.samples, 2 * loopA);
+  auto second = fixtures::streamOf(s.b, s.samples, loopB);
   EXPECT_TRUE(std::equal(first.begin(), first.end(), got.begin()));
   EXPECT_TRUE(std::equal(second.begin(), second.end(),
                          got.begin() + static_cast<std::ptrdiff_t>(2 * loopA)));
@@ -215,10 +205,11 @@ TEST(Renderer, ChangesTakeEffectExactlyWherePlayingIs) {
   // channel 2 is not heard; the voices went on all the same.
   renderer.setMuted(0b010);
   auto muted = readAll(ring, renderer, 5000, 700);
-  EXPECT_EQ(first, stream(s.a, s.samples, 10000));
-  EXPECT_EQ(muted, stream(s.a, s.samples, 5000, 0b101, 10000));
+  EXPECT_EQ(first, fixtures::streamOf(s.a, s.samples, 10000));
+  EXPECT_EQ(muted, fixtures::streamOf(s.a, s.samples, 5000, 0b101, 10000));
   renderer.setMuted(0);
-  EXPECT_EQ(readAll(ring, renderer, 3000, 3000), stream(s.a, s.samples, 3000, kAllChannels, 15000));
+  EXPECT_EQ(readAll(ring, renderer, 3000, 3000),
+            fixtures::streamOf(s.a, s.samples, 3000, kAllChannels, 15000));
 
   // A seek of four steps on: at 18000 the player is in step 7 (2353 each);
   // step 11 starts its notes as if playing had reached it.

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
-#include <ctime>
 
 #include "engine/block_mixer.hpp"
 #include "engine/gain.hpp"
@@ -42,15 +40,9 @@ void Renderer::wake() { ::sem_post(&wake_); }
 void Renderer::run() {
   while (!stop_.load()) {
     fill();
-    // Woken by the audio callback when it has taken samples, or every 5 ms.
-    timespec until{};
-    ::clock_gettime(CLOCK_REALTIME, &until);
-    until.tv_nsec += 5'000'000;
-    if (until.tv_nsec >= 1'000'000'000) {
-      until.tv_nsec -= 1'000'000'000;
-      ++until.tv_sec;
-    }
-    while (::sem_timedwait(&wake_, &until) != 0 && errno == EINTR) {
+    // Woken by the audio callback when it has taken samples, and to stop;
+    // what the main thread changes it fills in itself.
+    while (::sem_wait(&wake_) != 0 && errno == EINTR) {
     }
   }
 }

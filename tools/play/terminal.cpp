@@ -1,6 +1,5 @@
 #include "tools/play/terminal.hpp"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -9,7 +8,6 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 
 #include "app/signals.hpp"
 #include "tools/output_file.hpp"
@@ -48,23 +46,8 @@ void giveBack() {
   if (haveSettings.load()) ::tcsetattr(STDIN_FILENO, TCSADRAIN, &savedSettings);
 }
 
-void onEndingSignal(int signal) {
-  giveBack();
-  std::signal(signal, SIG_DFL);
-  std::raise(signal);
-}
-
-void onStop(int) {
-  int saved = errno;
-  giveBack();
-  std::raise(SIGSTOP);  // continued here; SIGCONT's handler takes it back
-  errno = saved;
-}
-
-void onContinue(int) {
-  int saved = errno;
+void takeBack() {
   if (!released.load()) take();
-  errno = saved;
 }
 
 void onResize(int) { redraw.store(true); }
@@ -86,9 +69,7 @@ Terminal::Terminal(bool draw, bool keys) {
   }
   drawing.store(draws_);
   if (!draws_ && !keys_) return;
-  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) handleSignal(signal, onEndingSignal);
-  handleSignal(SIGTSTP, onStop);
-  handleSignal(SIGCONT, onContinue);
+  handleTerminalSignals(giveBack, takeBack);
   handleSignal(SIGWINCH, onResize);
   take();
 }

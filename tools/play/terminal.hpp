@@ -5,8 +5,9 @@
 #pragma once
 
 #include <chrono>
-#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 
 namespace zorvik::play {
 
@@ -50,6 +51,7 @@ class Terminal {
   struct Size {
     int columns;
     int lines;
+    friend bool operator==(const Size&, const Size&) = default;
   };
   Size size() const;
 

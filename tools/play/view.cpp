@@ -21,7 +21,7 @@ std::string fitted(const std::string& text, int columns) {
 }
 
 std::string statusLine(const Status& status) {
-  auto seconds = static_cast<long long>(status.songSample / kSampleRate);
+  auto seconds = static_cast<long long>(status.seconds);
   char time[32];
   if (seconds >= 3600) {
     std::snprintf(time, sizeof time, "%lld:%02lld:%02lld", seconds / 3600, seconds / 60 % 60,

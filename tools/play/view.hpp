@@ -18,12 +18,13 @@ inline constexpr int kFullLines = 23;
 struct Status {
   int song = 1;  // 1-based
   int songs = 1;
-  int loop = 0;  // 0-based
-  std::uint64_t songSample = 0;
+  int loop = 0;               // 0-based
+  std::uint64_t seconds = 0;  // since the song began
   bool paused = false;
   unsigned muted = 0;   // bit k: channel k+1
   int volume = 0;       // dB
   std::string message;  // a warning, an error or the keys; shown under the status
+  friend bool operator==(const Status&, const Status&) = default;
 };
 
 // "song 2/3 | loop 1 | 0:42 | paused | muted 1 3 | -3 dB"
