@@ -5,7 +5,6 @@
 #include <benchmark/benchmark.h>
 #include <zorvik/zorvik.h>
 
-#include <random>
 #include <vector>
 
 #include "bench/busy_song.hpp"

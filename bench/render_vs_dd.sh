@@ -7,8 +7,13 @@
 #   bench/render_vs_dd.sh BUILD_DIR [FOLDER]
 set -euo pipefail
 build=${1:?usage: render_vs_dd.sh BUILD_DIR [FOLDER]}
-folder=${2:-$(mktemp -d)}
-trap 'rm -f "$folder/busy.zvo" "$folder/busy.zvi" "$folder/busy.wav" "$folder/dd.raw"' EXIT
+if [ -n "${2:-}" ]; then
+  folder=$2
+  trap 'rm -f "$folder/busy.zvo" "$folder/busy.zvi" "$folder/busy.wav" "$folder/dd.raw"' EXIT
+else
+  folder=$(mktemp -d)
+  trap 'rm -rf "$folder"' EXIT
+fi
 
 "$build/bench/make_busy_song" "$folder"
 seconds=1800

@@ -58,15 +58,12 @@ if(ACTION STREQUAL "install")
   endif()
   file(GLOB_RECURSE entries LIST_DIRECTORIES true RELATIVE "${stage}${PREFIX}" "${stage}${PREFIX}/*")
   read_record()  # what an earlier install into the same place made
-  set(staged_files)
   foreach(entry IN LISTS entries)
     set(path "${root}/${entry}")
     if(IS_DIRECTORY "${stage}${PREFIX}/${entry}" AND NOT IS_SYMLINK "${stage}${PREFIX}/${entry}")
       if(NOT EXISTS "${path}" AND NOT IS_SYMLINK "${path}")
         list(APPEND folders "${path}")
       endif()
-    else()
-      list(APPEND staged_files "${path}")
     endif()
   endforeach()
   file(REMOVE_RECURSE "${stage}")
@@ -77,10 +74,9 @@ if(ACTION STREQUAL "install")
     message(FATAL_ERROR "install: cmake --install failed")
   endif()
 
-  # The manifest of this install, the staged files (the same, were anything
-  # missing from the manifest) and what an earlier install left.
+  # The manifest of this install and what an earlier install left.
   file(STRINGS "${BUILD}/install_manifest.txt" manifest)
-  list(APPEND files ${manifest} ${staged_files})
+  list(APPEND files ${manifest})
   list(REMOVE_DUPLICATES files)
   list(REMOVE_DUPLICATES folders)
   set(text "prefix ${root}\n")

@@ -54,6 +54,7 @@ _zorvik_options() {
 _zorvik_takes_value() {
   case $2 in
     --loops | -b | --bank) [[ $1 == play || $1 == render ]] ;;
+    -l) [[ $1 == play ]] ;;
     --samples | --seconds | -r | --rate | -g | --gain) [[ $1 == render ]] ;;
     -n | --name | -a | --author) [[ $1 == "bank build" ]] ;;
     *) return 1 ;;

@@ -45,7 +45,7 @@ function __zorvik_operand
     set -l valued
     switch $command
         case play
-            set valued --loops -b --bank
+            set valued -l --loops -b --bank
         case render
             set valued --samples --loops --seconds -b --bank -r --rate -g --gain
         case 'bank build'
@@ -88,9 +88,9 @@ complete -c zorvik -n '__zorvik_is bank' -a list -d "Show a bank's header and sa
 complete -c zorvik -n '__zorvik_is bank' -a extract -d "Write a bank's samples as WAV files"
 
 # play
-complete -c zorvik -n '__zorvik_is play' -l loops -x -d 'Play each song N times, then the next'
+complete -c zorvik -n '__zorvik_is play' -s l -l loops -x -d 'Play each song N times, then the next'
 complete -c zorvik -n '__zorvik_is play' -s b -l bank -x -a '(__zorvik_files zvi)' -d 'Play every song with this bank'
-complete -c zorvik -n '__zorvik_is play' -l watch -d 'Reload a song or its bank when its file changes'
+complete -c zorvik -n '__zorvik_is play' -s w -l watch -d 'Reload a song or its bank when its file changes'
 complete -c zorvik -n '__zorvik_is play' -s q -l quiet -d 'Show no screen, print nothing but errors'
 complete -c zorvik -n '__zorvik_operand play 1 +' -a '(__zorvik_files zvo txt)'
 
@@ -108,7 +108,7 @@ complete -c zorvik -n '__zorvik_operand render 2' -a '(__zorvik_files wav rf64 f
 complete -c zorvik -n '__zorvik_operand info 1' -a '(__zorvik_files zvo txt)'
 
 # song decompile, song compile
-complete -c zorvik -n "__zorvik_is 'song decompile'" -l sparse -d 'Write only the steps that hold a note'
+complete -c zorvik -n "__zorvik_is 'song decompile'" -s s -l sparse -d 'Write only the steps that hold a note'
 complete -c zorvik -n "__zorvik_operand 'song decompile' 1" -a '(__zorvik_files zvo txt)'
 complete -c zorvik -n "__zorvik_operand 'song decompile' 2" -a '(__zorvik_files txt)'
 complete -c zorvik -n "__zorvik_is 'song compile'" -l strict -d 'Make warnings errors'

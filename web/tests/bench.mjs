@@ -7,11 +7,13 @@
 //
 // Prints samples per second for blocks of 128 samples (the audio worklet's)
 // and of 4096; with --min, fails when either is below MILLIONS million.
+import { execFileSync } from "node:child_process";
+import { readFileSync } from "node:fs";
 import { join } from "node:path";
 import { pathToFileURL } from "node:url";
 import { setFlagsFromString } from "node:v8";
 
-import { site } from "./native.mjs";
+import { nativeBuild, scratchFolder, site } from "./native.mjs";
 
 // The optimising compiler from the start, for the figures of a player that
 // has run for a while: otherwise node first runs the baseline compiler's
@@ -23,40 +25,11 @@ const load = (name) => import(pathToFileURL(join(site, name)).href);
 const { default: createZorvik } = await load("zorvik.mjs");
 const { ZorvikPlayer } = await load("api.js");
 
-// A bank of 16 samples of 64000 random values (2 s, longer than a step
-// at any pitch row).
-function busyBank() {
-  const kLength = 64000;
-  const kHeader = 7 + 32 + 32 + 9 + 16 * 16;
-  const bytes = new Uint8Array(kHeader + 16 * 2 * kLength);
-  const view = new DataView(bytes.buffer);
-  bytes.set(new TextEncoder().encode("zvki"), 0);
-  view.setUint16(4, 1, true);
-  bytes.set(new TextEncoder().encode("Busy"), 7);
-  let seed = 1;
-  for (let i = 0; i < 16; i++) {
-    const at = 80 + 16 * i;
-    const offset = kHeader + 2 * kLength * i;
-    view.setUint32(at, 2 * kLength, true);
-    view.setUint32(at + 4, 16, true);
-    view.setUint32(at + 8, 32004, true);
-    view.setUint32(at + 12, offset, true);
-    for (let k = 0; k < kLength; k++) {
-      seed = (Math.imul(seed, 1103515245) + 12345) >>> 0;
-      view.setInt16(offset + 2 * k, seed >>> 16, true);
-    }
-  }
-  return bytes;
-}
-
-function busySong() {
-  const lines = ['title "Busy"', 'author "bench"', 'bank "busy.zvi"', "tempo 100"];
-  for (let step = 0; step < 96; step++) {
-    const cells = [0, 1, 2].map((k) => `${(step * 5 + k * 7) % 16}:${(step + k * 4) % 15}`);
-    lines.push(cells.join(" "));
-  }
-  return new TextEncoder().encode(lines.join("\n") + "\n");
-}
+// The native benchmark's busy song, at tempo 100, and its bank.
+const scratch = scratchFolder();
+execFileSync(join(nativeBuild, "bench", "make_busy_song"), [scratch, "100"]);
+const busySong = readFileSync(join(scratch, "busy.zvo"));
+const busyBank = readFileSync(join(scratch, "busy.zvi"));
 
 // Samples per second rendering in blocks: the best of ten rounds of about
 // 100 ms each, after 300 ms for the engine to settle (the optimising
@@ -84,7 +57,7 @@ const minimum = process.argv.includes("--min")
   ? Number(process.argv[process.argv.indexOf("--min") + 1]) * 1e6
   : 0;
 const m = await createZorvik();
-const player = new ZorvikPlayer(m, busySong(), busyBank());
+const player = new ZorvikPlayer(m, busySong, busyBank);
 let ok = true;
 for (const block of [128, 4096]) {
   const rate = measure(player, block);

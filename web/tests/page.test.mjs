@@ -7,6 +7,7 @@ import assert from "node:assert/strict";
 import { mkdirSync, readFileSync, writeFileSync } from "node:fs";
 import { dirname, join, resolve } from "node:path";
 import { after, before, describe, test } from "node:test";
+import { pathToFileURL } from "node:url";
 
 import puppeteer from "puppeteer-core";
 
@@ -22,7 +23,7 @@ import {
   siteFile,
 } from "./native.mjs";
 
-const kSampleRate = 32004;
+const { kSampleRate } = await import(pathToFileURL(join(site, "audio.js")).href);
 const chromium = process.env.CHROMIUM ?? "/usr/bin/chromium";
 const screenshot = resolve(
   repo,
@@ -45,7 +46,8 @@ before(async () => {
   // first demo song's loop, a damaged song and a song text naming a bank
   // of another name.
   const perStep = Number.parseInt(firstInfo["Step length"], 10);
-  nativeRender(join(site, firstSong), 96 * perStep, join(scratch, "native.wav"));
+  const native = nativeRender(join(site, firstSong), 96 * perStep, join(scratch, "native.wav"));
+  writeFileSync(join(scratch, "native.raw"), native);
   const damaged = siteFile(firstSong);
   damaged[4] = 7; // a version from the future
   writeFileSync(join(scratch, "damaged.zvo"), damaged);
@@ -106,8 +108,7 @@ describe("the web player's page", { timeout: 60000 }, () => {
     const result = await page.evaluate(async (song) => {
       const { renderOffline } = await import("./audio.js");
       const bytes = async (url) => new Uint8Array(await (await fetch(url)).arrayBuffer());
-      const wav = await bytes("/test/native.wav");
-      const expected = new Int16Array(wav.buffer.slice(44)); // the tool writes a 44-byte header
+      const expected = new Int16Array((await bytes("/test/native.raw")).buffer);
       const played = await renderOffline(
         OfflineAudioContext,
         { wasm: await bytes("zorvik.wasm"), song: await bytes(song), bank: await bytes("default.zvi") },
