@@ -1,5 +1,6 @@
 #include "testing/fixtures.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -127,6 +128,20 @@ void writeFile(const std::filesystem::path& path, std::span<const std::uint8_t> 
 std::vector<std::uint8_t> readFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string readText(const std::filesystem::path& path) {
+  std::vector<std::uint8_t> bytes = readFile(path);
+  return {bytes.begin(), bytes.end()};
+}
+
+std::vector<std::string> namesIn(const std::filesystem::path& dir) {
+  std::vector<std::string> out;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) {
+    out.push_back(e.path().filename().string());
+  }
+  std::sort(out.begin(), out.end());
+  return out;
 }
 
 std::vector<std::int16_t> readRecording(const std::filesystem::path& path) {

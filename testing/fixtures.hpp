@@ -59,6 +59,10 @@ SampleBank randomBank(std::mt19937& rng, std::size_t maxLength = 3000);
 
 void writeFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
 std::vector<std::uint8_t> readFile(const std::filesystem::path& path);
+// A file's bytes as a string.
+std::string readText(const std::filesystem::path& path);
+// The names in a folder, sorted.
+std::vector<std::string> namesIn(const std::filesystem::path& dir);
 // A file of 16-bit little-endian samples, as the SDL stand-in records them.
 std::vector<std::int16_t> readRecording(const std::filesystem::path& path);
 

@@ -42,18 +42,6 @@ constexpr bool kSanitized = false;
 constexpr bool kSanitized = false;
 #endif
 
-std::string read(const fs::path& path) {
-  auto bytes = fixtures::readFile(path);
-  return {bytes.begin(), bytes.end()};
-}
-
-std::vector<std::string> names(const fs::path& dir) {
-  std::vector<std::string> out;
-  for (const auto& e : fs::directory_iterator(dir)) out.push_back(e.path().filename().string());
-  std::sort(out.begin(), out.end());
-  return out;
-}
-
 // A folder with a song (and its text) that takes long to render, and a bank.
 struct Folder {
   fixtures::TempDir dir;
@@ -83,8 +71,8 @@ TEST(Abuse, AnOutputThatIsAnInputIsRefusedAndLeftAlone) {
     ASSERT_EQ(r.status, 0) << r.err;
     wavs += " " + shellQuote(path);
   }
-  const std::string firstWav = read(f.dir / "w0.wav");
-  const std::string text = read(f.text);
+  const std::string firstWav = fixtures::readText(f.dir / "w0.wav");
+  const std::string text = fixtures::readText(f.text);
   fs::create_symlink("slow.txt", f.dir / "link.txt");
   struct Case {
     std::string command;
@@ -105,8 +93,8 @@ TEST(Abuse, AnOutputThatIsAnInputIsRefusedAndLeftAlone) {
     EXPECT_EQ(r.status, 2) << c.command << "\n" << r.err;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << c.command << "\n" << r.err;
   }
-  EXPECT_EQ(read(f.dir / "w0.wav"), firstWav);
-  EXPECT_EQ(read(f.text), text);
+  EXPECT_EQ(fixtures::readText(f.dir / "w0.wav"), firstWav);
+  EXPECT_EQ(fixtures::readText(f.text), text);
   EXPECT_TRUE(fs::is_symlink(f.dir / "link.txt"));
 }
 
@@ -138,14 +126,16 @@ TEST(Abuse, NoTemporaryFileOutlivesASignalOrTheFileSizeLimit) {
     auto r = run("bash -c " + shellQuote(script));
     // Ended by the signal itself, once the file is gone.
     EXPECT_EQ(r.out, "status " + std::to_string(128 + number) + "\n") << signal;
-    EXPECT_EQ(names(f.dir.path()), (std::vector<std::string>{"slow.txt", "slow.zvi", "slow.zvo"}))
+    EXPECT_EQ(fixtures::namesIn(f.dir.path()),
+              (std::vector<std::string>{"slow.txt", "slow.zvi", "slow.zvo"}))
         << signal;
   }
   Folder f;
   auto r = run(f.in("ulimit -f 256 && " + zorvik("render slow.zvo out.wav --seconds 60")));
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "zorvik: cannot write out.wav: File too large\n");
-  EXPECT_EQ(names(f.dir.path()), (std::vector<std::string>{"slow.txt", "slow.zvi", "slow.zvo"}));
+  EXPECT_EQ(fixtures::namesIn(f.dir.path()),
+            (std::vector<std::string>{"slow.txt", "slow.zvi", "slow.zvo"}));
 }
 
 TEST(Abuse, PastFourGigabytesWavIsRf64AndAiffIsRefused) {
@@ -256,8 +246,8 @@ TEST(Abuse, ExtractIsAllOrNothing) {
   auto r = run(f.in(zorvik("bank extract slow.zvi out")));
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("05-f.wav"), std::string::npos) << r.err;
-  EXPECT_EQ(names(f.dir / "out"), (std::vector<std::string>{"00-a.wav", "05-f.wav"}));
-  EXPECT_EQ(read(f.dir / "out" / "00-a.wav"), "old");
+  EXPECT_EQ(fixtures::namesIn(f.dir / "out"), (std::vector<std::string>{"00-a.wav", "05-f.wav"}));
+  EXPECT_EQ(fixtures::readText(f.dir / "out" / "00-a.wav"), "old");
 }
 
 TEST(Abuse, BankBuildSaysWhatHappened) {

@@ -179,10 +179,7 @@ TEST(BankBuild, ExtractThenBuildGivesTheSameBank) {
   auto r = run(zorvik("bank extract " + shellQuote(bankPath.string()) + " " +
                       shellQuote(extracted.string())));
   ASSERT_EQ(r.status, 0) << r.err;
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(extracted))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
+  std::vector<std::string> names = fixtures::namesIn(extracted);
   ASSERT_EQ(names.size(), 16u);
   EXPECT_EQ(names[0], "00-a.wav");
   EXPECT_EQ(names[12], "12-m-low.wav");

@@ -19,11 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string read(const fs::path& path) {
-  auto bytes = fixtures::readFile(path);
-  return {bytes.begin(), bytes.end()};
-}
-
 void write(const std::string& path, const std::string& text) {
   writeOutputFile(path, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
 }
@@ -32,14 +27,6 @@ mode_t modeOf(const fs::path& path) {
   struct stat st {};
   ::lstat(path.c_str(), &st);
   return st.st_mode;
-}
-
-// The names in a folder: nothing but what a test made may be left.
-std::vector<std::string> names(const fs::path& dir) {
-  std::vector<std::string> out;
-  for (const auto& e : fs::directory_iterator(dir)) out.push_back(e.path().filename().string());
-  std::sort(out.begin(), out.end());
-  return out;
 }
 
 TEST(OutputFile, ModesFollowTheUmaskOrTheReplacedFile) {
@@ -61,7 +48,7 @@ TEST(OutputFile, ModesFollowTheUmaskOrTheReplacedFile) {
     write(path.string(), "new");
     ::umask(old);
     EXPECT_EQ(modeOf(path) & 07777, c.expected) << path;
-    EXPECT_EQ(read(path), "new");
+    EXPECT_EQ(fixtures::readText(path), "new");
   }
 }
 
@@ -77,9 +64,9 @@ TEST(OutputFile, ALinkKeepsPointingAtItsReplacedTarget) {
   EXPECT_TRUE(fs::is_symlink(dir / "link.zvo"));
   EXPECT_TRUE(fs::is_symlink(dir / "link2.zvo"));
   EXPECT_TRUE(fs::is_symlink(dir / "dangling.zvo"));
-  EXPECT_EQ(read(dir / "real" / "song.zvo"), "through two links");
-  EXPECT_EQ(read(dir / "real" / "new.zvo"), "made");
-  EXPECT_EQ(names(dir / "real"), (std::vector<std::string>{"new.zvo", "song.zvo"}));
+  EXPECT_EQ(fixtures::readText(dir / "real" / "song.zvo"), "through two links");
+  EXPECT_EQ(fixtures::readText(dir / "real" / "new.zvo"), "made");
+  EXPECT_EQ(fixtures::namesIn(dir / "real"), (std::vector<std::string>{"new.zvo", "song.zvo"}));
 
   fs::create_symlink("loop", dir / "loop");
   EXPECT_THROW(write((dir / "loop").string(), "x"), Error);
@@ -90,12 +77,12 @@ TEST(OutputFile, AFifoIsWrittenStraightThroughAndStaysAFifo) {
   fs::path fifo = dir / "pipe.wav";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   std::string received;
-  std::thread reader([&] { received = read(fifo); });
+  std::thread reader([&] { received = fixtures::readText(fifo); });
   write(fifo.string(), "streamed");
   reader.join();
   EXPECT_EQ(received, "streamed");
   EXPECT_TRUE(S_ISFIFO(modeOf(fifo)));
-  EXPECT_EQ(names(dir.path()), std::vector<std::string>{"pipe.wav"});
+  EXPECT_EQ(fixtures::namesIn(dir.path()), std::vector<std::string>{"pipe.wav"});
 }
 
 TEST(OutputFile, ACharacterDeviceIsWrittenNotReplaced) {
@@ -107,7 +94,7 @@ TEST(OutputFile, ACharacterDeviceIsWrittenNotReplaced) {
   }
   write(device.string(), "into the void");
   EXPECT_TRUE(S_ISCHR(modeOf(device)));
-  EXPECT_EQ(names(dir.path()), std::vector<std::string>{"null"});
+  EXPECT_EQ(fixtures::namesIn(dir.path()), std::vector<std::string>{"null"});
 }
 
 TEST(OutputFile, FolderAndOtherKindsAreRefused) {
@@ -115,7 +102,7 @@ TEST(OutputFile, FolderAndOtherKindsAreRefused) {
   fs::create_directory(dir / "folder.wav");
   EXPECT_THROW(write((dir / "folder.wav").string(), "x"), Error);
   EXPECT_THROW(write((dir / "no" / "such" / "folder.wav").string(), "x"), Error);
-  EXPECT_EQ(names(dir.path()), std::vector<std::string>{"folder.wav"});
+  EXPECT_EQ(fixtures::namesIn(dir.path()), std::vector<std::string>{"folder.wav"});
 }
 
 TEST(OutputFile, NothingIsLeftUnlessCommitted) {
@@ -130,8 +117,8 @@ TEST(OutputFile, NothingIsLeftUnlessCommitted) {
     out.write(std::vector<std::uint8_t>{'n', 'e', 'w'});
     out.discard();
   }
-  EXPECT_EQ(names(dir.path()), std::vector<std::string>{"keep.wav"});
-  EXPECT_EQ(read(dir / "keep.wav"), "old");
+  EXPECT_EQ(fixtures::namesIn(dir.path()), std::vector<std::string>{"keep.wav"});
+  EXPECT_EQ(fixtures::readText(dir / "keep.wav"), "old");
 }
 
 TEST(OutputFile, ALongestNameStillFits) {
@@ -141,7 +128,7 @@ TEST(OutputFile, ALongestNameStillFits) {
   std::string name(static_cast<std::size_t>(max) - 4, 'n');
   name += ".zvo";
   write((dir / name).string(), "fits");
-  EXPECT_EQ(read(dir / name), "fits");
+  EXPECT_EQ(fixtures::readText(dir / name), "fits");
 }
 
 TEST(OutputFile, AnOutputThatIsAnInputIsRefused) {
