@@ -123,12 +123,12 @@ void Renderer::fillLocked() {
   }
 }
 
-void Renderer::replaceUnplayed() {
+void Renderer::replaceUnplayed(bool restore) {
   // From the first sample the reader has yet to play: what was written
   // before the snapshots that are left will be skipped anyway.
   std::uint64_t from = ring_.skipUnplayed();
-  if (!snapshots_.empty()) {
-    from = std::max(from, snapshots_.front().index);
+  if (!snapshots_.empty()) from = std::max(from, snapshots_.front().index);
+  if (restore && !snapshots_.empty()) {
     while (snapshots_.back().index > from) snapshots_.pop_back();
     head_ = snapshots_.back().state;
     for (std::uint64_t skip = from - snapshots_.back().index; skip > 0;) {
@@ -141,12 +141,12 @@ void Renderer::replaceUnplayed() {
   while (!marks_.empty() && marks_.back().index >= from) marks_.pop_back();
   snapshots_.clear();
   ended_ = false;
-  mark(ring_.writeIndex());
+  if (restore) mark(ring_.writeIndex());
 }
 
 void Renderer::play(std::shared_ptr<const Deck> deck, int loops) {
   std::lock_guard lock(mutex_);
-  replaceUnplayed();
+  replaceUnplayed(false);
   head_ = stateOf(std::move(deck), loops);
   mark(ring_.writeIndex());
   fillLocked();

@@ -102,8 +102,9 @@ class Renderer {
   std::size_t renderStep(std::span<std::int16_t> out, std::uint64_t index);
   void finishStep();
   // Replaces what is not yet played: head_ becomes the state where playing
-  // is, and what is written next follows it.
-  void replaceUnplayed();
+  // is, and what is written next follows it. Without `restore` the caller
+  // sets head_ afresh and marks it.
+  void replaceUnplayed(bool restore = true);
   // Notes that the sample numbered `index` is head_'s.
   void mark(std::uint64_t index);
   static State stateOf(std::shared_ptr<const Deck> deck, int loops);
