@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <zorvik/zorvik.h>
 
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -107,6 +108,131 @@ TEST(Api, SeekStartsTheStepAfresh) {
     EXPECT_EQ(first, samples[0][0] / 3);
   }
   zorvik_player_free(p);
+}
+
+TEST(Api, PlaysLoopsMutesAndGainsAsThePlaybackDoes) {
+  std::mt19937 rng(13);
+  Song song = fixtures::randomSong(rng);
+  song.tempo = 250;
+  fixtures::SampleSet samples;
+  for (auto& s : samples) {
+    s.resize(3000);
+    for (auto& v : s) v = static_cast<std::int16_t>(rng());
+  }
+  zorvik_player* p = make(files(song, samples));
+  ASSERT_NE(p, nullptr);
+  const std::uint64_t loop = zorvik_player_loop_length(p);
+  EXPECT_EQ(loop, 96u * static_cast<std::uint64_t>(stepLength(250)));
+
+  // Two loops, then nothing; the rest of the buffer is left alone.
+  zorvik_player_set_loops(p, 2);
+  std::vector<std::int16_t> out(2 * loop + 10, 7);
+  EXPECT_EQ(zorvik_player_render(p, out.data(), out.size()), 2 * loop);
+  EXPECT_EQ(zorvik_player_ended(p), 1);
+  EXPECT_EQ(out.back(), 7);
+  EXPECT_EQ(zorvik_player_render(p, out.data(), 5), 0u);
+  EXPECT_EQ(zorvik_player_position(p), 2 * loop);
+  EXPECT_EQ(std::vector<std::int16_t>(out.begin(), out.begin() + 2 * static_cast<long>(loop)),
+            fixtures::streamOf(song, samples, 2 * loop));
+
+  // Back into the first loop: play goes on, heard as the mask says.
+  zorvik_player_seek_to(p, 0, 0, 0);
+  EXPECT_EQ(zorvik_player_ended(p), 0);
+  zorvik_player_set_heard(p, 0b101);
+  EXPECT_EQ(zorvik_player_heard(p), 0b101u);
+  EXPECT_EQ(zorvik_player_render(p, out.data(), loop), loop);
+  EXPECT_TRUE(std::equal(out.begin(), out.begin() + static_cast<long>(loop),
+                         fixtures::streamOf(song, samples, loop, 0b101).begin()));
+  EXPECT_EQ(zorvik_player_loop(p), 1u);
+
+  struct Case {
+    double gain, held;
+  } gains[] = {{12, 12}, {100, 60}, {-100, -60}, {0.0 / 0.0, -60}};
+  for (const Case& c : gains) {
+    zorvik_player_set_gain(p, c.gain);
+    EXPECT_EQ(zorvik_player_gain(p), c.held);
+  }
+  zorvik_player_set_gain(p, 40);
+  zorvik_player_set_heard(p, 7);
+  zorvik_player_seek_to(p, 0, 0, 0);
+  zorvik_player_render(p, out.data(), loop);
+  EXPECT_GT(zorvik_player_limited(p), 0u);
+
+  const std::uint64_t perStep = static_cast<std::uint64_t>(stepLength(250));
+  struct At {
+    std::uint64_t position;
+    int step;
+  } steps[] = {{0, 0}, {perStep - 1, 0}, {perStep, 1}, {loop - 1, 95}, {loop + 3 * perStep, 3}};
+  for (const At& at : steps) EXPECT_EQ(zorvik_player_step_at(p, at.position), at.step);
+  zorvik_player_free(p);
+}
+
+TEST(Api, ReplaceGoesOnAtTheSamePlaceOrKeepsThePlayerAsItWas) {
+  Song song = fixtures::emptySong(250, "First");
+  song.cells[0][0] = {1, 1};
+  fixtures::SampleSet samples = fixtures::countingSamples(100);
+  Files f = files(song, samples);
+  zorvik_player* p = make(f);
+  ASSERT_NE(p, nullptr);
+  std::vector<std::int16_t> out(1000);
+  zorvik_player_seek_to(p, 1, 40, 0);
+  zorvik_player_render(p, out.data(), out.size());
+
+  char error[128];
+  EXPECT_EQ(zorvik_player_replace(p, "x", 1, nullptr, 0, error, sizeof error), -1);
+  EXPECT_STREQ(error, "line 1, column 1: expected 'title' before the first step");
+  EXPECT_STREQ(zorvik_player_title(p), "First");
+
+  Song second = song;
+  second.tempo = 100;
+  std::memcpy(second.title.data(), "Second", 7);
+  auto bytes = fixtures::songFile(second);
+  EXPECT_EQ(zorvik_player_replace(p, bytes.data(), bytes.size(), f.bank.data(), f.bank.size(),
+                                  error, sizeof error),
+            0);
+  EXPECT_STREQ(zorvik_player_title(p), "Second");
+  EXPECT_EQ(zorvik_player_samples_per_step(p), stepLength(100));
+  EXPECT_EQ(zorvik_player_step(p), 40);
+  EXPECT_EQ(zorvik_player_loop(p), 1u);
+  EXPECT_EQ(zorvik_player_replace(nullptr, bytes.data(), bytes.size(), nullptr, 0, error,
+                                  sizeof error),
+            -1);
+  zorvik_player_free(p);
+}
+
+TEST(Api, CompilesAndDecompilesWithTheWarningsOfEither) {
+  Song song = fixtures::emptySong(120, "Tune");
+  song.cells[3][1] = {14, 2};  // plays, but the roll has no line for it
+  const std::string text = decompileSong(song);
+  const auto file = fixtures::songFile(song);
+  struct Case {
+    std::string input;
+    int count;
+    std::string warnings;
+  } cases[] = {
+      {std::string(file.begin(), file.end()), 1, "step 3, channel 2: "},
+      {text, 1, "line "},
+      {"title \"x\"\n", -1, "line 2, column 1: expected"},
+  };
+  for (const Case& c : cases) {
+    std::uint8_t out[ZORVIK_SONG_FILE_SIZE] = {};
+    char warnings[512];
+    EXPECT_EQ(zorvik_song_compile(c.input.data(), c.input.size(), out, warnings, sizeof warnings),
+              c.count)
+        << c.input;
+    EXPECT_EQ(std::string(warnings).substr(0, c.warnings.size()), c.warnings);
+    if (c.count >= 0) {
+      EXPECT_TRUE(std::equal(file.begin(), file.end(), out));
+    }
+  }
+  std::vector<char> buffer(8);
+  std::size_t needed = zorvik_song_decompile(file.data(), file.size(), buffer.data(), buffer.size());
+  EXPECT_EQ(needed, text.size());
+  buffer.resize(needed + 1);
+  EXPECT_EQ(zorvik_song_decompile(file.data(), file.size(), buffer.data(), buffer.size()), needed);
+  EXPECT_EQ(std::string(buffer.data()), text);
+  EXPECT_EQ(zorvik_song_decompile("", 0, buffer.data(), buffer.size()), 0u);
+  EXPECT_STREQ(buffer.data(), "not a valid .zvo file");
 }
 
 TEST(Api, ScreenAndTexts) {

@@ -5,23 +5,25 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <new>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "display/roll.hpp"
 #include "display/screen.hpp"
-#include "engine/block_mixer.hpp"
-#include "engine/sequencer.hpp"
+#include "engine/playback.hpp"
 #include "formats/bank.hpp"
-#include "formats/error.hpp"
+#include "formats/song_check.hpp"
 #include "formats/song_input.hpp"
+#include "formats/song_text.hpp"
 
 using namespace zorvik;
 
 static_assert(ZORVIK_SAMPLE_RATE == kSampleRate && ZORVIK_STEPS == kSteps &&
-              ZORVIK_SCREEN_LINES == kScreenLines);
+              ZORVIK_SCREEN_LINES == kScreenLines && ZORVIK_SONG_FILE_SIZE == kSongV2FileSize);
 
 namespace {
 
@@ -44,9 +46,9 @@ std::span<const std::uint8_t> bytesOf(const void* data, std::size_t size) {
 }  // namespace
 
 struct zorvik_player {
-  Song song;
-  SampleBank bank;
-  Player player;
+  // Renders without keeping a loop, so that rendering never allocates: a
+  // caller may render from an audio callback.
+  Playback playback;
   RollPages pages;
   // The texts, zero-ended.
   char title[kTextFieldSize + 1];
@@ -55,15 +57,40 @@ struct zorvik_player {
   char bankName[kTextFieldSize + 1];
   char bankAuthor[kTextFieldSize + 1];
 
-  zorvik_player(Song s, SampleBank b)
-      : song(s), bank(std::move(b)), player(song.tempo, song, bank), pages(buildRollPages(song)) {
+  zorvik_player(const Song& song, std::shared_ptr<const SampleBank> bank)
+      : playback(song, std::move(bank), 0, 0) {
+    describe();
+  }
+
+  // The roll and the texts of what plays now.
+  void describe() {
+    const Song& song = playback.song();
+    pages = buildRollPages(song);
     copyText(textOf(song.title), title, sizeof title);
     copyText(textOf(song.author), author, sizeof author);
     copyText(textOf(song.bankName), songBank, sizeof songBank);
-    copyText(textOf(bank.header.name), bankName, sizeof bankName);
-    copyText(textOf(bank.header.author), bankAuthor, sizeof bankAuthor);
+    copyText(textOf(playback.bank().header.name), bankName, sizeof bankName);
+    copyText(textOf(playback.bank().header.author), bankAuthor, sizeof bankAuthor);
   }
 };
+
+namespace {
+
+// Runs f; an exception becomes its message in the caller's buffer and -1.
+template <typename F>
+int reporting(char* error, std::size_t size, F f) {
+  try {
+    f();
+    return 0;
+  } catch (const std::bad_alloc&) {
+    copyText("out of memory", error, size);
+  } catch (const std::exception& e) {
+    copyText(e.what(), error, size);
+  }
+  return -1;
+}
+
+}  // namespace
 
 extern "C" {
 
@@ -71,37 +98,102 @@ const char* zorvik_version(void) { return ZORVIK_VERSION_STRING; }
 
 zorvik_player* zorvik_player_new(const void* song, size_t song_size, const void* bank,
                                  size_t bank_size, char* error, size_t error_size) {
-  try {
+  zorvik_player* player = nullptr;
+  reporting(error, error_size, [&] {
     Song s = readSongOrText(MemorySource(bytesOf(song, song_size)));
-    SampleBank b = readSampleBank(MemorySource(bytesOf(bank, bank_size)));
-    return new zorvik_player(s, std::move(b));
-  } catch (const std::bad_alloc&) {
-    copyText("out of memory", error, error_size);
-  } catch (const std::exception& e) {
-    copyText(e.what(), error, error_size);
-  }
-  return nullptr;
+    auto b = std::make_shared<const SampleBank>(
+        readSampleBank(MemorySource(bytesOf(bank, bank_size))));
+    player = new zorvik_player(s, std::move(b));
+  });
+  return player;
 }
 
 void zorvik_player_free(zorvik_player* player) { delete player; }
 
 size_t zorvik_player_render(zorvik_player* player, int16_t* out, size_t count) {
   if (player == nullptr || out == nullptr) return 0;
-  renderFully(player->player, {out, count});
-  return count;
+  return player->playback.fill({out, count});
 }
 
 int zorvik_player_step(const zorvik_player* player) {
-  return player == nullptr ? 0 : player->player.currentStep;
+  return player == nullptr ? 0 : player->playback.step();
 }
 
 int32_t zorvik_player_samples_per_step(const zorvik_player* player) {
-  return player == nullptr ? 0 : player->player.samplesPerStep;
+  return player == nullptr ? 0 : player->playback.samplesPerStep();
 }
 
 void zorvik_player_seek(zorvik_player* player, int step) {
   if (player == nullptr) return;
-  jumpToStep(player->player, wrapStep(step));
+  PlayPosition at = player->playback.position();
+  player->playback.seek({at.loop, wrapStep(step), 0});
+}
+
+void zorvik_player_seek_to(zorvik_player* player, uint64_t loop, int step, int32_t into) {
+  if (player != nullptr) player->playback.seek({loop, step, into});
+}
+
+uint64_t zorvik_player_position(const zorvik_player* player) {
+  return player == nullptr ? 0 : player->playback.played();
+}
+
+uint64_t zorvik_player_loop(const zorvik_player* player) {
+  return player == nullptr ? 0 : player->playback.position().loop;
+}
+
+uint64_t zorvik_player_loop_length(const zorvik_player* player) {
+  return player == nullptr ? 0 : player->playback.loopLength();
+}
+
+int zorvik_player_step_at(const zorvik_player* player, uint64_t position) {
+  return player == nullptr ? 0 : player->playback.positionOf(position).step;
+}
+
+void zorvik_player_set_loops(zorvik_player* player, uint64_t loops) {
+  if (player != nullptr) player->playback.setLoops(loops);
+}
+
+int zorvik_player_ended(const zorvik_player* player) {
+  return player != nullptr && player->playback.ended() ? 1 : 0;
+}
+
+void zorvik_player_set_heard(zorvik_player* player, unsigned heard) {
+  if (player != nullptr) player->playback.setHeard(heard);
+}
+
+unsigned zorvik_player_heard(const zorvik_player* player) {
+  return player == nullptr ? 0 : player->playback.heard();
+}
+
+void zorvik_player_set_gain(zorvik_player* player, double decibels) {
+  // NaN is no gain at all: it leaves the volume as it was.
+  if (player != nullptr && decibels == decibels) player->playback.setGain(decibels);
+}
+
+double zorvik_player_gain(const zorvik_player* player) {
+  return player == nullptr ? 0.0 : player->playback.gain();
+}
+
+uint64_t zorvik_player_limited(const zorvik_player* player) {
+  return player == nullptr ? 0 : player->playback.limited();
+}
+
+int zorvik_player_replace(zorvik_player* player, const void* song, size_t song_size,
+                          const void* bank, size_t bank_size, char* error, size_t error_size) {
+  if (player == nullptr) {
+    copyText("no player", error, error_size);
+    return -1;
+  }
+  return reporting(error, error_size, [&] {
+    Song s = readSongOrText(MemorySource(bytesOf(song, song_size)));
+    std::shared_ptr<const SampleBank> b = player->playback.sharedBank();
+    if (bank != nullptr) {
+      b = std::make_shared<const SampleBank>(
+          readSampleBank(MemorySource(bytesOf(bank, bank_size))));
+    }
+    player->playback.replace(s, std::move(b));
+    player->describe();
+  });
 }
 
 size_t zorvik_player_screen(const zorvik_player* player, int step, char* out, size_t size) {
@@ -109,7 +201,8 @@ size_t zorvik_player_screen(const zorvik_player* player, int step, char* out, si
   try {
     std::string text;
     for (const std::string& line :
-         screenLines(player->song, player->bank.header, player->pages, wrapStep(step))) {
+         screenLines(player->playback.song(), player->playback.bank().header, player->pages,
+                     wrapStep(step))) {
       text += line + '\n';
     }
     copyText(text, out, size);
@@ -137,16 +230,50 @@ const char* zorvik_player_bank_author(const zorvik_player* player) {
 }
 
 int zorvik_song_bank(const void* song, size_t song_size, char* out, size_t size) {
-  try {
+  return reporting(out, size, [&] {
     Song s = readSongOrText(MemorySource(bytesOf(song, song_size)));
     copyText(textOf(s.bankName), out, size);
-    return 0;
-  } catch (const std::bad_alloc&) {
-    copyText("out of memory", out, size);
-  } catch (const std::exception& e) {
-    copyText(e.what(), out, size);
-  }
-  return -1;
+  });
+}
+
+int zorvik_song_compile(const void* song, size_t song_size, uint8_t* out, char* warnings,
+                        size_t warnings_size) {
+  int count = 0;
+  int status = reporting(warnings, warnings_size, [&] {
+    std::vector<SongTextWarning> found;
+    Song s = readSongOrText(MemorySource(bytesOf(song, song_size)), false, &found);
+    std::string lines;
+    for (const SongTextWarning& w : found) {
+      lines += "line " + std::to_string(w.line) + ", column " + std::to_string(w.column) + ": " +
+               w.message + '\n';
+    }
+    // A text's warnings are those of its cells, where the text has them;
+    // a song file has none of its own, and its cells say where.
+    if (found.empty()) {
+      for (const CellWarning& w : checkSong(s)) {
+        lines += "step " + std::to_string(w.step) + ", channel " + std::to_string(w.channel + 1) +
+                 ": " + w.message + '\n';
+        ++count;
+      }
+    }
+    count += static_cast<int>(found.size());
+    if (out != nullptr) {
+      auto file = songFileBytes(s);
+      std::memcpy(out, file.data(), file.size());
+    }
+    copyText(lines, warnings, warnings_size);
+  });
+  return status < 0 ? -1 : count;
+}
+
+size_t zorvik_song_decompile(const void* song, size_t song_size, char* out, size_t size) {
+  std::size_t length = 0;
+  reporting(out, size, [&] {
+    std::string text = decompileSong(readSongOrText(MemorySource(bytesOf(song, song_size))));
+    copyText(text, out, size);
+    length = text.size();
+  });
+  return length;
 }
 
 }  // extern "C"

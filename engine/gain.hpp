@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <span>
 
 namespace zorvik {
 
@@ -23,5 +24,22 @@ inline std::int16_t limitedSample(double value, std::uint64_t& limited) {
   }
   return static_cast<std::int16_t>(v);
 }
+
+// Scales values by a gain and limits them to samples, counting the values
+// past full scale: the one volume stage after the mix, for every front end.
+class Limiter {
+ public:
+  explicit Limiter(double decibels = 0.0) : scale_(gainScale(decibels)) {}
+  template <typename T>
+  void apply(std::span<const T> in, std::span<std::int16_t> out) {
+    for (std::size_t i = 0; i < in.size(); ++i) out[i] = limitedSample(in[i] * scale_, limited_);
+  }
+  void setGain(double decibels) { scale_ = gainScale(decibels); }
+  std::uint64_t limited() const { return limited_; }
+
+ private:
+  double scale_;
+  std::uint64_t limited_ = 0;
+};
 
 }  // namespace zorvik

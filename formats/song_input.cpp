@@ -8,7 +8,8 @@
 
 namespace zorvik {
 
-Song readSongOrText(const Source& source, bool namedAsSongFile) {
+Song readSongOrText(const Source& source, bool namedAsSongFile,
+                    std::vector<SongTextWarning>* textWarnings) {
   std::uint8_t head[4] = {};
   source.readZeroFilled(0, head, sizeof head);
   if (readLe32(head) == kSongMagic) return readSong(source);
@@ -24,7 +25,7 @@ Song readSongOrText(const Source& source, bool namedAsSongFile) {
   // Zero bytes mean binary: some other file, not a text to misread.
   if (text.find('\0') != std::string::npos) throw LoadError("not a valid .zvo file");
   try {
-    return compileSongText(text);
+    return compileSongText(text, textWarnings);
   } catch (const SongTextError&) {
     if (namedAsSongFile) throw LoadError("not a valid .zvo file");
     throw;

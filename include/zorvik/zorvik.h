@@ -50,8 +50,9 @@ ZORVIK_API zorvik_player *zorvik_player_new(const void *song, size_t song_size, 
 /* Frees a player and all it holds; NULL is ignored. */
 ZORVIK_API void zorvik_player_free(zorvik_player *player);
 
-/* Writes the next count samples of the endless stream (16-bit mono,
-   32004 Hz) to out; returns count. */
+/* Writes the next count samples of the stream (16-bit mono, 32004 Hz) to
+   out; returns count. The stream is endless unless zorvik_player_set_loops
+   limited it: then fewer samples (down to 0) once play has ended. */
 ZORVIK_API size_t zorvik_player_render(zorvik_player *player, int16_t *out, size_t count);
 
 /* The step (0 to 95) that the next rendered sample belongs to. */
@@ -63,6 +64,50 @@ ZORVIK_API int32_t zorvik_player_samples_per_step(const zorvik_player *player);
 /* Goes to the start of a step (0 to 95; others are taken modulo 96), all
    voices silent: the step's notes start with the next rendered sample. */
 ZORVIK_API void zorvik_player_seek(zorvik_player *player, int step);
+
+/* Goes to a place in the song: loop (0 the first time through), step (0
+   to 95) and the samples already played of that step (held within the
+   step), all voices silent; the step's notes start only when into is 0.
+   A loop past the last one set ends play. */
+ZORVIK_API void zorvik_player_seek_to(zorvik_player *player, uint64_t loop, int step, int32_t into);
+
+/* Where the next rendered sample is, counted in samples from the song's
+   start, loops included; the loop it is in; and the samples of one loop. */
+ZORVIK_API uint64_t zorvik_player_position(const zorvik_player *player);
+ZORVIK_API uint64_t zorvik_player_loop(const zorvik_player *player);
+ZORVIK_API uint64_t zorvik_player_loop_length(const zorvik_player *player);
+
+/* The step (0 to 95) of any sample of the song, counted as
+   zorvik_player_position counts: which step a listener hears. */
+ZORVIK_API int zorvik_player_step_at(const zorvik_player *player, uint64_t position);
+
+/* Plays the song `loops` times in all, then ends (0, the default: for
+   ever); play ends at once if it is already past them. */
+ZORVIK_API void zorvik_player_set_loops(zorvik_player *player, uint64_t loops);
+/* 1 once play has ended after its last loop, else 0. */
+ZORVIK_API int zorvik_player_ended(const zorvik_player *player);
+
+/* The channels heard: bit 0 for channel 1, bit 1 for channel 2, bit 2 for
+   channel 3 (7, the default: all). A muted channel plays on unheard. */
+ZORVIK_API void zorvik_player_set_heard(zorvik_player *player, unsigned heard);
+ZORVIK_API unsigned zorvik_player_heard(const zorvik_player *player);
+
+/* The volume after the mix, in decibels, held within -60 to 60 (0, the
+   default, leaves the samples exactly as they are); samples past full
+   scale are limited, and counted. */
+ZORVIK_API void zorvik_player_set_gain(zorvik_player *player, double decibels);
+ZORVIK_API double zorvik_player_gain(const zorvik_player *player);
+ZORVIK_API uint64_t zorvik_player_limited(const zorvik_player *player);
+
+/* Goes on with another version of the song (a .zvo file's bytes or a song
+   text) and, when bank is not NULL, another bank, at the same place: the
+   same loop and step, as far into it as the new tempo allows. With the
+   same bank the voices sound on and the new notes are heard from the next
+   step. Returns 0, or -1 with the loader's message in error (the player
+   then plays on unchanged). */
+ZORVIK_API int zorvik_player_replace(zorvik_player *player, const void *song, size_t song_size,
+                                     const void *bank, size_t bank_size, char *error,
+                                     size_t error_size);
 
 /* The 21-line screen the console player shows at a step (0 to 95), lines
    ended by '\n', zero-ended, the files' bytes as stored (a note's mark may
@@ -85,6 +130,22 @@ ZORVIK_API const char *zorvik_player_bank_author(const zorvik_player *player);
    out (at most size bytes, zero-ended). Returns 0, or -1 with the loader's
    message in out when the song cannot be read. */
 ZORVIK_API int zorvik_song_bank(const void *song, size_t song_size, char *out, size_t size);
+
+/* The bytes of a .zvo file (ZORVIK_SONG_FILE_SIZE of them) for a song
+   given as a .zvo file's bytes or as a song text, into out. The notes that
+   will not sound or not show go into warnings (at most warnings_size
+   bytes, zero-ended), one a line: "line L, column C: message" for a text,
+   "step S, channel C: message" for a .zvo file. Returns the number of
+   warnings, or -1 with the loader's message in warnings. */
+#define ZORVIK_SONG_FILE_SIZE 680
+ZORVIK_API int zorvik_song_compile(const void *song, size_t song_size, uint8_t *out,
+                                   char *warnings, size_t warnings_size);
+
+/* The song text of a song (a .zvo file's bytes or a song text), as
+   `zorvik song decompile` writes it, zero-ended in out (at most size
+   bytes). Returns the length it needs (call again with a larger buffer
+   when that is >= size), or 0 with the loader's message in out. */
+ZORVIK_API size_t zorvik_song_decompile(const void *song, size_t song_size, char *out, size_t size);
 
 #ifdef __cplusplus
 }
