@@ -1,119 +1,67 @@
 #include "app/audio.hpp"
 
-#include <SDL.h>
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
+#include <algorithm>
 #include <iostream>
-#include <string>
+#include <span>
 
-#include "app/console.hpp"
 #include "display/screen.hpp"
-#include "engine/mixer.hpp"
-#include "formats/error.hpp"
+#include "platform/terminal.hpp"
 
 namespace zorvik {
 
-Player* thePlayer = nullptr;
+Playback* thePlayback = nullptr;
 RollPages* theRollPages = nullptr;
 
-void fillAudio(Player& player, std::uint8_t* stream, int len,
-               void (*onStep)(const Player& player, int index, void* context), void* context) {
-  int n = len / 2;
-  for (int i = 0; i < n; ++i) {
-    auto value = static_cast<std::uint16_t>(nextSample(player));
-    stream[2 * i] = static_cast<std::uint8_t>(value);
-    stream[2 * i + 1] = static_cast<std::uint8_t>(value >> 8);
-    if (player.redraw) onStep(player, i, context);
+void fillAudio(Playback& playback, std::uint8_t* stream, int len,
+               void (*onStep)(const Playback& playback, int index, void* context), void* context) {
+  const int n = len / 2;
+  std::int16_t block[1024];
+  for (int i = 0; i < n;) {
+    // Up to the end of a step at most: the screen follows at once.
+    const auto want = static_cast<std::size_t>(std::min<int>(n - i, std::size(block)));
+    const std::size_t got = playback.render(std::span(block).first(want));
+    for (std::size_t k = 0; k < got; ++k) {
+      auto value = static_cast<std::uint16_t>(block[k]);
+      stream[2 * (i + static_cast<int>(k))] = static_cast<std::uint8_t>(value);
+      stream[2 * (i + static_cast<int>(k)) + 1] = static_cast<std::uint8_t>(value >> 8);
+    }
+    i += static_cast<int>(got);
+    if (playback.stepEnded()) onStep(playback, i - 1, context);
   }
 }
 
 namespace {
 
-void drawScreen(const Player& player) {
-  // On a terminal the screen is drawn over the last one, with control
-  // bytes from the files shown as '?': an escape sequence in a title must
-  // not be able to drive the terminal. Elsewhere it is the exact bytes.
-  redrawScreen(std::cout, console::outputIsTerminal() ? ScreenMode::Terminal : ScreenMode::Exact,
-               *player.song, player.bank->header, *theRollPages, player.currentStep);
+bool onTerminal() {
+  static const bool terminal = platform::outputKind() != platform::Output::NotTerminal;
+  return terminal;
+}
+
+void drawScreen(const Playback& playback) {
+  // On a terminal the screen is drawn over the last one, within the
+  // window, with control bytes from the files shown as '?': an escape
+  // sequence in a title must not be able to drive the terminal. Elsewhere
+  // it is the exact bytes.
+  if (onTerminal()) {
+    platform::Terminal::Size size = platform::terminalSize();
+    std::cout << terminalFrame(screenLines(playback.song(), playback.bank().header, *theRollPages,
+                                           playback.step(), ScreenMode::Terminal),
+                               size.columns, size.lines)
+              << std::flush;
+    return;
+  }
+  redrawScreen(std::cout, ScreenMode::Exact, playback.song(), playback.bank().header, *theRollPages,
+               playback.step());
 }
 
 }  // namespace
 
 void audioCallback(void*, std::uint8_t* stream, int len) {
   fillAudio(
-      *thePlayer, stream, len, [](const Player& player, int, void*) { drawScreen(player); },
+      *thePlayback, stream, len, [](const Playback& playback, int, void*) { drawScreen(playback); },
       nullptr);
-  // Back from a stop: the shell may have written over the screen.
-  if (console::takeRedrawRequest() && console::outputIsTerminal()) drawScreen(*thePlayer);
-}
-
-namespace {
-
-// Opens the device as requested; throws Error with SDL's reason. No
-// obtained format is asked for, so SDL converts to what the device takes.
-void openDevice(void (*callback)(void*, std::uint8_t*, int), void* userdata) {
-  SDL_AudioSpec wanted{};
-  wanted.freq = static_cast<int>(kSampleRate);
-  wanted.format = AUDIO_S16LSB;
-  wanted.channels = 1;
-  wanted.samples = kDeviceBufferSamples;
-  wanted.callback = callback;
-  wanted.userdata = userdata;
-  if (SDL_Init(SDL_INIT_AUDIO) == 0 && SDL_OpenAudio(&wanted, nullptr) == 0) return;
-  std::string reason = SDL_GetError();
-  SDL_QuitSubSystem(SDL_INIT_AUDIO);
-  throw Error(reason.empty() ? "no usable sound device" : reason);
-}
-
-// Runs f with standard error sent to /dev/null: the sound libraries under
-// SDL print pages of diagnostics on a machine without a sound card, and the
-// one line we print says what matters.
-template <typename F>
-void withQuietStderr(F f) {
-  std::fflush(stderr);
-  int saved = ::dup(STDERR_FILENO);
-  int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-  if (saved >= 0 && null >= 0) ::dup2(null, STDERR_FILENO);
-  if (null >= 0) ::close(null);
-  struct Restore {
-    int saved;
-    ~Restore() {
-      if (saved >= 0) {
-        ::dup2(saved, STDERR_FILENO);
-        ::close(saved);
-      }
-    }
-  } restore{saved};
-  f();
-}
-
-}  // namespace
-
-void stopAudio() { SDL_CloseAudio(); }
-
-bool startAudio(void (*callback)(void*, std::uint8_t*, int), void* userdata, const char* program) {
-  // SDL is shut down, and the device with it, when the process exits.
-  std::atexit(SDL_Quit);
-  try {
-    withQuietStderr([&] { openDevice(callback, userdata); });
-  } catch (const Error& e) {
-    if (program != nullptr) {
-      std::cerr << program << ": cannot start audio (" << e.what() << "); playing on without sound"
-                << std::endl;
-    }
-    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
-    try {
-      openDevice(callback, userdata);
-    } catch (const Error&) {
-      // Not even the silent driver: nothing calls back.
-      return false;
-    }
-  }
-  SDL_PauseAudio(0);
-  return true;
+  // Back from a stop, or the window resized: the screen is drawn afresh.
+  if (platform::takeTerminalRedraw() && onTerminal()) drawScreen(*thePlayback);
 }
 
 }  // namespace zorvik

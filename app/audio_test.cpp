@@ -4,7 +4,6 @@
 
 #include <vector>
 
-#include "engine/mixer.hpp"
 #include "testing/fixtures.hpp"
 
 namespace zorvik {
@@ -16,12 +15,12 @@ struct Redraw {
   friend bool operator==(const Redraw&, const Redraw&) = default;
 };
 
-std::vector<Redraw> fill(Player& player, std::vector<std::uint8_t>& buffer, int len) {
+std::vector<Redraw> fill(Playback& playback, std::vector<std::uint8_t>& buffer, int len) {
   std::vector<Redraw> redraws;
   fillAudio(
-      player, buffer.data(), len,
-      [](const Player& p, int index, void* context) {
-        static_cast<std::vector<Redraw>*>(context)->push_back({index, p.currentStep});
+      playback, buffer.data(), len,
+      [](const Playback& p, int index, void* context) {
+        static_cast<std::vector<Redraw>*>(context)->push_back({index, p.step()});
       },
       &redraws);
   return redraws;
@@ -46,13 +45,13 @@ TEST(AudioCallback, RedrawsOncePerStepChangeAtItsSample) {
   };
   for (const auto& c : cases) {
     Song song = fixtures::emptySong(static_cast<std::uint8_t>(c.tempo));
-    SampleBank bank = fixtures::makeBank(fixtures::countingSamples(1));
-    Player player(song.tempo, song, bank);
-    for (int i = 0; i < c.skip; ++i) nextSample(player);
+    Playback playback(
+        song, std::make_shared<const SampleBank>(fixtures::makeBank(fixtures::countingSamples(1))));
+    std::vector<std::int16_t> before(static_cast<std::size_t>(c.skip));
+    playback.fill(before);
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::max(c.len, 0)) + 2, 0xAA);
-    EXPECT_EQ(fill(player, buffer, c.len), c.redraws) << c.tempo << " " << c.skip << " " << c.len;
-    EXPECT_EQ(player.sampleCounter,
-              (c.skip + std::max(c.len, 0) / 2) % (96 * player.samplesPerStep));
+    EXPECT_EQ(fill(playback, buffer, c.len), c.redraws) << c.tempo << " " << c.skip << " " << c.len;
+    EXPECT_EQ(playback.played(), static_cast<std::uint64_t>(c.skip + std::max(c.len, 0) / 2));
     // Bytes past the last whole sample are left alone.
     EXPECT_EQ(buffer[static_cast<std::size_t>(std::max(c.len, 0) / 2 * 2)], 0xAA);
   }
@@ -64,10 +63,9 @@ TEST(AudioCallback, WritesTheStreamLittleEndian) {
   fixtures::SampleSet samples;
   samples[0] = {-30000, 300};
   samples[1] = {-3000, 3};
-  SampleBank bank = fixtures::makeBank(samples);
-  Player player(song.tempo, song, bank);
+  Playback playback(song, std::make_shared<const SampleBank>(fixtures::makeBank(samples)));
   std::vector<std::uint8_t> buffer(6);
-  fill(player, buffer, 6);
+  fill(playback, buffer, 6);
   // -10000 + -1000, then 100 + 1, then silence.
   EXPECT_EQ(buffer, (std::vector<std::uint8_t>{0x08, 0xD5, 0x65, 0x00, 0x00, 0x00}));
 }

@@ -1,16 +1,15 @@
 #include "app/fatal_error.hpp"
 
 #include <cstdlib>
-
-#include "app/console.hpp"
+#include <iostream>
 
 namespace zorvik {
 
-void fatalError(const std::string& message) {
-  console::writeLine("Error: " + message);
-  console::writeLine("press any key to quit");
-  console::waitKey();
-  console::restore();
+void fatalError(platform::Terminal& terminal, const std::string& message) {
+  std::cout << "Error: " << message << std::endl;
+  std::cout << "press any key to quit" << std::endl;
+  terminal.waitKey();
+  terminal.release();
   std::_Exit(1);
 }
 

@@ -1,6 +1,7 @@
 // zorvikpla: plays a song in an endless loop and shows its piano roll.
 
 #include <sys/stat.h>
+#include <unistd.h>
 #include <zorvik/version.h>
 
 #include <iostream>
@@ -9,14 +10,16 @@
 #include <string_view>
 
 #include "app/audio.hpp"
-#include "app/console.hpp"
 #include "app/fatal_error.hpp"
-#include "app/program_folder.hpp"
 #include "display/roll.hpp"
-#include "engine/sequencer.hpp"
+#include "engine/playback.hpp"
 #include "formats/bank.hpp"
 #include "formats/error.hpp"
 #include "formats/song.hpp"
+#include "platform/audio_device.hpp"
+#include "platform/process.hpp"
+#include "platform/program_folder.hpp"
+#include "platform/terminal.hpp"
 
 using namespace zorvik;
 
@@ -46,32 +49,46 @@ bool answersOption(std::string_view arg) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::ensureStandardStreams();
   if (argc != 2) {
-    console::writeLine("Syntax: zorvikpla.exe <filename>");
+    std::cout << "Syntax: zorvikpla.exe <filename>" << std::endl;
     return 0;
   }
   if (answersOption(argv[1])) return std::cout ? 0 : 1;
-  console::install();
+  // Keys raw only while one is awaited; Ctrl-C is a key like any other.
+  platform::Terminal terminal(
+      {.screen = false, .keys = true, .keySignals = false, .rawOnlyWhileWaiting = true});
 
   // Made once, kept until the process ends: the audio thread reads them
   // until SDL closes the device at exit.
-  Song* song = nullptr;
-  SampleBank* bank = nullptr;
   try {
-    song = new Song(loadSong(argv[1]));
-    bank = new SampleBank(
-        loadSampleBank(instrumentsFolder(argv[0]), std::string(textOf(song->bankName))));
-    thePlayer = new Player(song->tempo, *song, *bank);
-    theRollPages = new RollPages(buildRollPages(*song));
+    const Song song = loadSong(argv[1]);
+    auto bank = std::make_shared<const SampleBank>(
+        loadSampleBank(instrumentsFolder(argv[0]), std::string(textOf(song.bankName))));
+    // Endless, and rendering never allocates in the audio callback.
+    thePlayback = new Playback(song, std::move(bank), 0, 0);
+    theRollPages = new RollPages(buildRollPages(song));
   } catch (const LoadError& error) {
-    fatalError(error.what());
+    fatalError(terminal, error.what());
   } catch (const std::bad_alloc&) {
-    console::restore();
+    terminal.release();
     std::cerr << "zorvikpla: out of memory" << std::endl;
     return 1;
   }
-  startAudio(audioCallback, nullptr, "zorvikpla");
+  std::string reason;
+  const platform::AudioStart started =
+      platform::startAudio(static_cast<int>(kSampleRate), audioCallback, nullptr, &reason);
+  const std::string silent =
+      "zorvikpla: cannot start audio (" + reason + "); playing on without sound";
+  if (started != platform::AudioStart::Sound) std::cerr << silent << std::endl;
 
-  console::waitKey();
-  console::exitWithin(0);
+  terminal.waitKey();
+  terminal.release();
+  // On a terminal the first screen drew over the warning: it is said
+  // again, now that the terminal is the user's.
+  if (started != platform::AudioStart::Sound && ::isatty(STDERR_FILENO) != 0 &&
+      platform::outputKind() != platform::Output::NotTerminal) {
+    std::cerr << silent << std::endl;
+  }
+  platform::exitWithin(0);
 }

@@ -23,4 +23,13 @@ bool isControlByte(unsigned char byte);
 // the others: a text from a file never splits the line it is shown on.
 std::string showText(std::string_view text, TextStyle style);
 
+// The columns a shown text takes on a terminal: two for each wide (East
+// Asian) character, none for a combining mark, one for any other
+// character or stray byte.
+int displayWidth(std::string_view text);
+
+// The longest start of a shown text that takes at most `columns` columns,
+// cut between characters.
+std::string_view fitToWidth(std::string_view text, int columns);
+
 }  // namespace zorvik

@@ -35,16 +35,19 @@ ScreenLines screenLines(const Song& song, const SampleBankHeader& bank, const Ro
   return lines;
 }
 
-std::string terminalFrame(const ScreenLines& lines) {
-  constexpr std::string_view kHome = "\x1b[H", kEndLine = "\x1b[K\n", kEraseBelow = "\x1b[J";
-  std::size_t size = kHome.size() + kEraseBelow.size();
-  for (const std::string& line : lines) size += line.size() + kEndLine.size();
-  std::string frame;
-  frame.reserve(size);
-  frame += kHome;
-  for (const std::string& line : lines) {
+std::string terminalFrame(const ScreenLines& lines, int columns, int rows) {
+  constexpr std::string_view kHome = "\x1b[H", kEraseLine = "\x1b[K", kEraseBelow = "\x1b[J";
+  const std::size_t shown =
+      rows > 0 ? std::min(lines.size(), static_cast<std::size_t>(rows)) : lines.size();
+  std::string frame(kHome);
+  for (std::size_t i = 0; i < shown; ++i) {
+    std::string_view line = columns > 0 ? fitToWidth(lines[i], columns) : lines[i];
     frame += line;
-    frame += kEndLine;
+    // A line that fills its row leaves the cursor on its last character,
+    // which erasing would take away; there is nothing after it to erase.
+    if (columns <= 0 || displayWidth(line) < columns) frame += kEraseLine;
+    // On the window's last row a newline would scroll it.
+    if (i + 1 < shown || rows <= 0 || shown < static_cast<std::size_t>(rows)) frame += '\n';
   }
   frame += kEraseBelow;
   return frame;

@@ -38,11 +38,14 @@ void drawRoll(ScreenLines& out, const RollPages& pages, std::int32_t step,
 ScreenLines screenLines(const Song& song, const SampleBankHeader& bank, const RollPages& pages,
                         std::int32_t step, ScreenMode mode = ScreenMode::Exact);
 
-// Lines for a terminal, each drawn over the one already there: the cursor
-// goes home, each line ends by erasing the rest of its row, and what is
-// below the last line is erased. Nothing scrolls and nothing is cleared, so
-// the terminal's history does not grow however often it is drawn.
-std::string terminalFrame(const ScreenLines& lines);
+// Lines for a terminal of `columns` x `rows` (0: as many as there are),
+// each drawn over the one already there: the cursor goes home, each line
+// is cut to the window's width and ends by erasing the rest of its row,
+// the lines below the window's last row are left out, and what is below
+// the last line is erased. No newline follows the last row, so nothing
+// scrolls and nothing is cleared: the terminal's history does not grow
+// however often it is drawn, whatever the window's size.
+std::string terminalFrame(const ScreenLines& lines, int columns = 0, int rows = 0);
 
 // Writes the screen at a step: in Exact mode line by line with a flush after
 // each, in Terminal mode as one frame.

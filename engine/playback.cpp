@@ -29,11 +29,11 @@ PlayPosition Playback::position() const {
   return {loop_, step(), static_cast<std::int32_t>(inLoop_ % player_.samplesPerStep)};
 }
 
-PlayPosition Playback::positionOf(std::uint64_t sample) const {
-  const auto perStep = static_cast<std::uint64_t>(player_.samplesPerStep);
-  std::uint64_t inLoop = sample % loopLength();
-  return {sample / loopLength(), static_cast<std::int32_t>(inLoop / perStep),
-          static_cast<std::int32_t>(inLoop % perStep)};
+PlayPosition positionAt(std::uint64_t sample, std::int32_t samplesPerStep) {
+  const auto perStep = static_cast<std::uint64_t>(samplesPerStep);
+  const std::uint64_t loop = perStep * kSteps;
+  return {sample / loop, static_cast<std::int32_t>(sample % loop / perStep),
+          static_cast<std::int32_t>(sample % perStep)};
 }
 
 void Playback::setLoops(std::uint64_t loops) {
@@ -42,8 +42,7 @@ void Playback::setLoops(std::uint64_t loops) {
 }
 
 bool Playback::servesKept() const {
-  return canonical_ && heard_ == kAllChannels && !kept_.empty() &&
-         kept_.size() == loopLength();
+  return canonical_ && heard_ == kAllChannels && !kept_.empty() && kept_.size() == loopLength();
 }
 
 void Playback::makeLive() {
@@ -100,8 +99,8 @@ void Playback::afterSamples(std::size_t n) {
 
 std::size_t Playback::render(std::span<std::int16_t> out) {
   if (ended_ || out.empty()) return 0;
-  const auto left = static_cast<std::size_t>(player_.samplesPerStep -
-                                             inLoop_ % player_.samplesPerStep);
+  const auto left =
+      static_cast<std::size_t>(player_.samplesPerStep - inLoop_ % player_.samplesPerStep);
   std::span<std::int16_t> part = out.first(std::min(out.size(), left));
   if (servesKept()) {
     std::memcpy(part.data(), kept_.data() + inLoop_, part.size_bytes());
@@ -152,7 +151,8 @@ void Playback::seekSteps(long long steps) {
   const PlayPosition at = position();
   const long long here = static_cast<long long>(at.loop) * kSteps + at.step;
   const long long target = std::max(0LL, here + steps);
-  seek({static_cast<std::uint64_t>(target / kSteps), static_cast<std::int32_t>(target % kSteps), 0});
+  seek(
+      {static_cast<std::uint64_t>(target / kSteps), static_cast<std::int32_t>(target % kSteps), 0});
 }
 
 void Playback::setHeard(unsigned heard) { heard_ = heard & kAllChannels; }

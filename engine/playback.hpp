@@ -28,6 +28,10 @@ struct PlayPosition {
   friend bool operator==(const PlayPosition&, const PlayPosition&) = default;
 };
 
+// The place of the sample numbered `sample` from a song's start (loops
+// included) at a tempo of samplesPerStep.
+PlayPosition positionAt(std::uint64_t sample, std::int32_t samplesPerStep);
+
 class Playback {
  public:
   // Every loop from the second on is the same samples; one up to this many
@@ -60,7 +64,9 @@ class Playback {
   std::int32_t step() const;
 
   // The place of a sample of the song, counted as played() counts.
-  PlayPosition positionOf(std::uint64_t sample) const;
+  PlayPosition positionOf(std::uint64_t sample) const {
+    return positionAt(sample, player_.samplesPerStep);
+  }
 
   std::int32_t samplesPerStep() const { return player_.samplesPerStep; }
   std::uint64_t loopLength() const;

@@ -12,7 +12,7 @@
 
 #include "engine/block_mixer.hpp"
 #include "engine/mixer.hpp"
-#include "engine/song_stream.hpp"
+#include "engine/playback.hpp"
 #include "formats/song_text.hpp"
 
 namespace zorvik {
@@ -44,7 +44,8 @@ TEST(DemoSongs, OneLoopOfEachWithTheDefaultBank) {
   };
   auto file = FileSource::open(ZORVIK_DEFAULT_BANK);
   ASSERT_TRUE(file);
-  SampleBank bank = readSampleBank(*file);
+  auto shared = std::make_shared<const SampleBank>(readSampleBank(*file));
+  const SampleBank& bank = *shared;
   for (const auto& c : cases) {
     Song song = compileSongText(readText(std::string(ZORVIK_EXAMPLES) + "/" + c.name + ".txt"));
     Player bySample(song.tempo, song, bank);
@@ -54,9 +55,9 @@ TEST(DemoSongs, OneLoopOfEachWithTheDefaultBank) {
     for (std::size_t i = 0; i < loop; ++i) perSample.add(nextSample(bySample));
     EXPECT_EQ(perSample.value, c.checksum) << c.name;
 
-    SongStream stream(song, bank);
+    Playback playback(song, shared);
     std::vector<std::int16_t> block(loop);
-    stream.render(block);
+    playback.fill(block);
     Checksum byBlock;
     for (std::int16_t s : block) byBlock.add(s);
     EXPECT_EQ(byBlock.value, c.checksum) << c.name;

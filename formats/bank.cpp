@@ -129,12 +129,22 @@ bool staysInFolder(std::string_view name) {
   return true;
 }
 
-SampleBank loadSampleBank(const std::string& directory, const std::string& fileName) {
-  if (staysInFolder(fileName)) {
-    if (auto named = FileSource::open(directory + fileName)) return readSampleBank(*named);
+std::optional<BankFile> findBankFile(std::span<const std::string> folders,
+                                     std::string_view bankName) {
+  for (std::string_view name : {bankName, std::string_view("default.zvi")}) {
+    if (name.empty() || !staysInFolder(name)) continue;
+    for (const std::string& folder : folders) {
+      std::string path = folder + std::string(name);
+      if (FileSource::open(path)) return BankFile{path, name.data() != bankName.data()};
+    }
   }
-  if (auto fallback = FileSource::open(directory + "default.zvi")) return readSampleBank(*fallback);
-  throw LoadError("error loading file");
+  return std::nullopt;
+}
+
+SampleBank loadSampleBank(const std::string& directory, const std::string& fileName) {
+  auto found = findBankFile(std::span(&directory, 1), fileName);
+  if (!found) throw LoadError("error loading file");
+  return loadSampleBankFile(found->path);
 }
 
 SampleBank loadSampleBankFile(const std::string& path) {

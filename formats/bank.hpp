@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -113,9 +114,19 @@ SampleBank readSampleBank(const Source& source);
 // up in: not absolute, and no ".." among its parts. Sub-folders are fine.
 bool staysInFolder(std::string_view bankName);
 
-// Opens directory + fileName, or directory + "default.zvi" when that cannot
-// be opened (or the name would leave the folder); "error loading file" when
-// neither opens. directory ends in "/".
+// The one rule for finding the bank a song names: the first of the folders
+// (each ending in "/") holding the name as a regular file, or, when none
+// does (or the name is empty or would leave the folder), the first holding
+// default.zvi; nothing when neither is anywhere.
+struct BankFile {
+  std::string path;
+  bool isDefault = false;  // the named bank is nowhere: the default bank
+};
+std::optional<BankFile> findBankFile(std::span<const std::string> folders,
+                                     std::string_view bankName);
+
+// The bank as the player finds it, in its one folder (findBankFile), with
+// "error loading file" when neither file is there.
 SampleBank loadSampleBank(const std::string& directory, const std::string& fileName);
 
 // Opens exactly this file, with no fallback.

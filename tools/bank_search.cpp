@@ -54,28 +54,17 @@ std::vector<std::string> bankFolders(const std::string& songPath,
 }
 
 FoundBank findBank(const std::vector<std::string>& folders, std::string_view bankName) {
-  auto tryName = [&](std::string_view name) -> std::optional<FoundBank> {
-    if (name.empty() || !staysInFolder(name)) return std::nullopt;
-    for (const std::string& folder : folders) {
-      std::string path = folder + std::string(name);
-      if (auto file = FileSource::open(path)) {
-        try {
-          return FoundBank{readSampleBank(*file), path, false};
-        } catch (const Error& e) {
-          throw Error(showText(path, TextStyle::Escaped) + ": " + e.what());
-        }
-      }
-    }
-    return std::nullopt;
-  };
-  if (auto named = tryName(bankName)) return std::move(*named);
-  if (auto fallback = tryName("default.zvi")) {
-    fallback->isDefault = true;
-    return std::move(*fallback);
+  std::optional<BankFile> found = findBankFile(folders, bankName);
+  if (!found) {
+    throw Error("bank " + showText(bankName, TextStyle::Escaped) +
+                " not found, nor default.zvi, in the song's folder, ZORVIK_BANK_PATH, the XDG "
+                "data folders or instruments/ beside zorvik: give one with --bank");
   }
-  throw Error("bank " + showText(bankName, TextStyle::Escaped) +
-              " not found, nor default.zvi, in the song's folder, ZORVIK_BANK_PATH, the XDG data "
-              "folders or instruments/ beside zorvik: give one with --bank");
+  try {
+    return FoundBank{loadSampleBankFile(found->path), found->path, found->isDefault};
+  } catch (const Error& e) {
+    throw Error(showText(found->path, TextStyle::Escaped) + ": " + e.what());
+  }
 }
 
 FoundBank songBank(const std::string& songPath, const Song& song,

@@ -8,7 +8,7 @@
 
 #include "display/safe_text.hpp"
 #include "engine/gain.hpp"
-#include "engine/song_stream.hpp"
+#include "engine/playback.hpp"
 #include "formats/error.hpp"
 #include "tools/audio_file.hpp"
 #include "tools/bank_search.hpp"
@@ -78,20 +78,6 @@ std::uint64_t lengthOf(const ParsedArgs& args, std::uint64_t loopLength) {
   return samples;
 }
 
-// Turns float samples into 16-bit ones, scaled, limiting what passes full
-// scale.
-struct Limiter {
-  double scale = 1.0;
-  std::uint64_t limited = 0;
-  std::vector<std::int16_t> out;
-
-  std::span<const std::int16_t> operator()(std::span<const float> in) {
-    out.resize(in.size());
-    for (std::size_t i = 0; i < in.size(); ++i) out[i] = limitedSample(in[i] * scale, limited);
-    return out;
-  }
-};
-
 int run(const ParsedArgs& args, const Context& context) {
   const std::string songPath = args.operands()[0];
   const std::string outPath = args.operands()[1];
@@ -133,61 +119,64 @@ int run(const ParsedArgs& args, const Context& context) {
          " not found: rendering with the default bank, " + found.path);
   }
   if (!args.has("bank")) refuseInputAsOutput(kSpec, outPath, std::span(&found.path, 1));
-  const SampleBank bank = std::move(found.bank);
+  auto bank = std::make_shared<const SampleBank>(std::move(found.bank));
 
-  SongStream stream(song, bank);
-  const std::uint64_t length = lengthOf(args, stream.loopLength());
-  const bool exact = outRate == static_cast<int>(kSampleRate) && gainDb == 0.0;
-  const std::uint64_t frames = exact ? length
-                                     : static_cast<std::uint64_t>(std::llround(
-                                           static_cast<double>(length) * outRate / kSampleRate));
+  const bool resampled = outRate != static_cast<int>(kSampleRate);
+  // The volume is the playback's at the song's own rate; a converted
+  // stream is limited after the conversion, with the same limiter.
+  Playback playback(song, bank);
+  if (!resampled) playback.setGain(gainDb);
+  const std::uint64_t length = lengthOf(args, playback.loopLength());
+  const std::uint64_t frames =
+      !resampled ? length
+                 : static_cast<std::uint64_t>(
+                       std::llround(static_cast<double>(length) * outRate / kSampleRate));
 
   OutputFile out(outPath);
   AudioWriter writer(out, *format, outRate, frames);
   constexpr std::size_t kBlock = 1 << 18;
-  if (exact) {
+  std::vector<std::int16_t> block(kBlock);
+  std::uint64_t limited = 0;
+  if (!resampled) {
     for (std::uint64_t done = 0; done < frames;) {
-      std::span<const std::int16_t> part =
-          stream.next(static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, frames - done)));
+      std::span<std::int16_t> part = std::span(block).first(
+          static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, frames - done)));
+      playback.fill(part);
       writer.write(part);
       done += part.size();
     }
+    limited = playback.limited();
   } else {
-    std::optional<StreamResampler> resampler;
-    if (outRate != static_cast<int>(kSampleRate)) resampler.emplace(kSampleRate, outRate);
-    Limiter limit;
-    limit.scale = gainScale(gainDb);
+    StreamResampler resampler(kSampleRate, outRate);
+    Limiter limiter(gainDb);
     std::vector<float> in, converted;
+    std::vector<std::int16_t> samples;
+    auto write = [&](std::span<const float> part) {
+      samples.resize(part.size());
+      limiter.apply(part, std::span(samples));
+      writer.write(samples);
+    };
     std::uint64_t written = 0;
     for (std::uint64_t done = 0; done < length;) {
       auto n = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, length - done));
-      in.clear();
-      while (in.size() < n) {
-        std::span<const std::int16_t> samples = stream.next(n - in.size());
-        in.insert(in.end(), samples.begin(), samples.end());
-      }
+      playback.fill(std::span(block).first(n));
+      in.assign(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(n));
       done += n;
-      std::span<const float> part(in);
-      if (resampler) {
-        converted.clear();
-        resampler->process(part, done == length, converted);
-        part = converted;
-      }
+      converted.clear();
+      resampler.process(in, done == length, converted);
       // Exactly `frames` samples: the converter may give one more or less.
       std::size_t take =
-          static_cast<std::size_t>(std::min<std::uint64_t>(part.size(), frames - written));
-      writer.write(limit(part.first(take)));
+          static_cast<std::size_t>(std::min<std::uint64_t>(converted.size(), frames - written));
+      write(std::span<const float>(converted).first(take));
       written += take;
       if (done == length && written < frames) {
-        std::vector<float> pad(static_cast<std::size_t>(frames - written), 0.0f);
-        writer.write(limit(pad));
+        write(std::vector<float>(static_cast<std::size_t>(frames - written), 0.0f));
         written = frames;
       }
     }
-    if (limit.limited > 0) {
-      warn(std::to_string(limit.limited) + " samples passed full scale and were limited");
-    }
+    limited = limiter.limited();
   }
+  if (limited > 0) warn(std::to_string(limited) + " samples passed full scale and were limited");
   writer.finish();
   out.commit();
   return 0;

@@ -7,7 +7,7 @@
 #include <csignal>
 #include <cstring>
 
-#include "app/signals.hpp"
+#include "platform/signals.hpp"
 
 namespace zorvik::tool {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/program_folder.hpp"
+#include "platform/program_folder.hpp"
 #include "tools/command.hpp"
 #include "tools/temporary_files.hpp"
 

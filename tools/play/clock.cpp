@@ -1,38 +1,49 @@
 #include "tools/play/clock.hpp"
 
 #include <algorithm>
+#include <cstring>
+#include <type_traits>
 
 namespace zorvik::play {
 
-void HeardClock::publish(std::uint64_t first, std::uint32_t length, Time time) {
-  // One writer: odd while the fields change, and no reader takes fields
-  // of two versions.
+static_assert(std::is_trivially_copyable_v<HeardBuffer>);
+
+void HeardClock::publish(const HeardBuffer& buffer) {
+  std::array<std::uint64_t, kWords> words{};
+  std::memcpy(words.data(), &buffer, sizeof buffer);
+  // One writer: odd while the words change, and no reader keeps words of
+  // two versions.
   std::uint64_t version = version_.load(std::memory_order_relaxed);
   version_.store(version + 1, std::memory_order_relaxed);
   std::atomic_thread_fence(std::memory_order_release);
-  first_.store(first, std::memory_order_relaxed);
-  length_.store(length, std::memory_order_relaxed);
-  time_.store(time.time_since_epoch().count(), std::memory_order_relaxed);
+  for (std::size_t i = 0; i < kWords; ++i) words_[i].store(words[i], std::memory_order_relaxed);
   version_.store(version + 2, std::memory_order_release);
 }
 
-std::uint64_t HeardClock::heard(Time now) const {
-  std::uint64_t first = 0;
-  std::uint32_t length = 0;
-  std::int64_t time = 0;
+Heard HeardClock::heard(Time now) const {
+  std::array<std::uint64_t, kWords> words{};
+  std::uint64_t before = 0;
   for (;;) {
-    std::uint64_t before = version_.load(std::memory_order_acquire);
-    first = first_.load(std::memory_order_relaxed);
-    length = length_.load(std::memory_order_relaxed);
-    time = time_.load(std::memory_order_relaxed);
+    before = version_.load(std::memory_order_acquire);
+    for (std::size_t i = 0; i < kWords; ++i) words[i] = words_[i].load(std::memory_order_relaxed);
     std::atomic_thread_fence(std::memory_order_acquire);
     if (before % 2 == 0 && version_.load(std::memory_order_relaxed) == before) break;
   }
-  auto elapsed = now.time_since_epoch().count() - time;
-  if (elapsed <= 0 || length == 0) return first;
-  double seconds = std::chrono::duration<double>(Time::duration(elapsed)).count();
-  auto played = static_cast<std::uint64_t>(seconds * rate_);
-  return first + std::min<std::uint64_t>(played, length);
+  if (before == 0) return {};
+  HeardBuffer buffer;
+  std::memcpy(static_cast<void*>(&buffer), words.data(), sizeof buffer);
+  if (buffer.parts == 0) return {};
+  const std::int64_t elapsed = now.time_since_epoch().count() - buffer.time;
+  const double seconds =
+      elapsed <= 0 ? 0.0 : std::chrono::duration<double>(Time::duration(elapsed)).count();
+  const auto at = static_cast<std::uint32_t>(
+      std::min<double>(seconds * rate_, buffer.length == 0 ? 0 : buffer.length - 1));
+  // The last part that has begun by now.
+  std::uint32_t k = 0;
+  while (k + 1 < buffer.parts && buffer.part[k + 1].offset <= at) ++k;
+  const HeardPart& part = buffer.part[k];
+  return {part.serial, part.played + std::min(at - part.offset, part.samples), part.samplesPerStep,
+          true};
 }
 
 }  // namespace zorvik::play

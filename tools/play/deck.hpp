@@ -25,10 +25,11 @@ struct FileStamp {
 std::optional<FileStamp> stampOf(const std::string& path);
 
 struct Deck {
-  int index = 0;  // in the playlist
-  std::string songPath;
+  int index = 0;         // in the playlist
+  std::string songPath;  // as given
+  std::string songFile;  // where to look for it again: absolute, when it was relative
   Song song{};
-  SampleBank bank;
+  std::shared_ptr<const SampleBank> bank;
   RollPages pages;
   std::string bankPath;     // the file the bank came from
   std::string missingBank;  // the bank the song names, when it is nowhere ("" when found)
@@ -41,8 +42,20 @@ struct BankChoice {
   std::string programFolder;        // for the search's last folder
 };
 
-// Loads a song and its bank. Throws Error "FILE: message".
-std::shared_ptr<const Deck> loadDeck(int index, const std::string& songPath,
-                                     const BankChoice& bank);
+// The bank file the song would play with now, and its stamp: --bank's, or
+// what the search finds (nothing when it finds nothing).
+struct BankLookup {
+  std::string path;
+  bool isDefault = false;
+  std::optional<FileStamp> stamp;
+  friend bool operator==(const BankLookup&, const BankLookup&) = default;
+};
+BankLookup lookUpBank(const std::string& songFile, const Song& song, const BankChoice& bank);
+
+// Loads a song and its bank. With `previous` (an earlier version of the same
+// song), its bank is kept when the bank to play is the same file, unchanged.
+// Throws Error "FILE: message".
+std::shared_ptr<const Deck> loadDeck(int index, const std::string& songPath, const BankChoice& bank,
+                                     const Deck* previous = nullptr);
 
 }  // namespace zorvik::play

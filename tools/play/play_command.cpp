@@ -3,28 +3,28 @@
 // heard, and the song reloaded when it changes on disk (--watch).
 
 #include <pthread.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <iostream>
+#include <map>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "app/audio.hpp"
 #include "display/safe_text.hpp"
 #include "display/screen.hpp"
-#include "engine/gain.hpp"
+#include "engine/playback.hpp"
+#include "platform/audio_device.hpp"
+#include "platform/terminal.hpp"
 #include "tools/bank_search.hpp"
 #include "tools/command.hpp"
 #include "tools/play/clock.hpp"
 #include "tools/play/deck.hpp"
 #include "tools/play/feed.hpp"
-#include "tools/play/renderer.hpp"
-#include "tools/play/ring.hpp"
-#include "tools/play/terminal.hpp"
+#include "tools/play/keys.hpp"
 #include "tools/play/view.hpp"
 
 namespace zorvik::tool {
@@ -68,21 +68,25 @@ constexpr CommandSpec kSpec{
     1u << 20,
     kBankSearchHelp};
 
-constexpr auto kWatchEvery = std::chrono::milliseconds(250);
+// --watch looks this often, and reloads a file once it has not changed
+// for kSettle: an editor that writes in parts is never read half way.
+constexpr auto kWatchEvery = std::chrono::milliseconds(25);
+constexpr auto kSettle = std::chrono::milliseconds(50);
+constexpr auto kKeyWait = std::chrono::milliseconds(10);
 
 class Session {
  public:
-  Session(std::vector<std::string> songs, BankChoice bank, int loops, bool quiet, bool watch)
+  Session(std::vector<std::string> songs, BankChoice bank, std::uint64_t loops, bool quiet,
+          bool watch)
       : songs_(std::move(songs)),
         bank_(std::move(bank)),
         loops_(loops),
         quiet_(quiet),
         watch_(watch),
-        terminal_(!quiet, std::find(songs_.begin(), songs_.end(), "-") == songs_.end()),
-        ring_(1 << 15),
+        terminal_({.screen = !quiet,
+                   .keys = std::find(songs_.begin(), songs_.end(), "-") == songs_.end()}),
         clock_(static_cast<int>(kSampleRate)),
-        renderer_(ring_),
-        feed_{ring_, clock_, renderer_} {}
+        feed_(clock_) {}
 
   int run();
 
@@ -91,43 +95,64 @@ class Session {
   // when none does. Songs that do not load are said so.
   std::shared_ptr<const Deck> loadFrom(int index, int step);
   void reportError(const std::string& message);
-  void onKey(Key key, const Heard& heard);
-  void onSongHeard(const std::shared_ptr<const Deck>& heard);
-  void startThreads();
-  void watchFiles(const Heard& heard);
-  void draw(const Heard& heard);
+  // Shows an error in the status line until `until`.
+  void showError(std::string message, Clock::time_point until = Clock::time_point::max()) {
+    error_ = std::move(message);
+    errorUntil_ = until;
+  }
+  // Plays a song now, as a play of its own.
+  void play(std::shared_ptr<const Deck> deck);
+  void onKey(Key key, const Deck& heard);
+  void onSongHeard(std::uint64_t serial, const Deck& deck);
+  void startAudio();
+  void watchFiles(std::uint64_t serial, const Deck& deck);
+  void draw(const std::shared_ptr<const Deck>& deck, const Heard& heard);
+  Key nextKey();
 
   std::vector<std::string> songs_;
   BankChoice bank_;
-  int loops_;
+  std::uint64_t loops_;
   bool quiet_;
   bool watch_;
-  Terminal terminal_;
-  SampleRing ring_;
+  platform::Terminal terminal_;
   HeardClock clock_;
-  Renderer renderer_;
   Feed feed_;
   // Stops the device before what its callback reads is destroyed, on every
   // way out of run().
   struct AudioStop {
     bool started = false;
     ~AudioStop() {
-      if (started) stopAudio();
+      if (started) platform::stopAudio();
     }
   } audio_;
+  std::string keyBytes_;  // read but not yet made keys
 
-  bool failed_ = false;  // some song did not load: the exit status is 1
+  // The plays sent to the callback, by serial, as long as they may be heard.
+  std::map<std::uint64_t, std::shared_ptr<const Deck>> plays_;
+  std::uint64_t lastSerial_ = 0;      // the play made last
+  std::uint64_t lastPlaySerial_ = 0;  // the play last asked to play now
+  std::uint64_t heardSerial_ = 0;     // the play heard last
+  bool failed_ = false;               // some song did not load: the exit status is 1
   bool quit_ = false;
   bool paused_ = false;
   bool help_ = false;
+  bool silent_ = false;  // no sound device
   unsigned muted_ = 0;
   int volume_ = 0;
-  int heardIndex_ = -1;                  // the song heard now
-  int chosen_ = -1;                      // the song last asked for, or heard since
-  std::shared_ptr<const Deck> awaited_;  // asked for with n or p, not heard yet
-  std::string error_;                    // the last error, for the status line
-  std::vector<std::string> errors_;      // said on standard error at the end
-  std::pair<std::optional<FileStamp>, std::optional<FileStamp>> failedStamps_;
+  int chosen_ = -1;    // the song last asked for, or heard since
+  std::string error_;  // the error to show, until errorUntil_
+  Clock::time_point errorUntil_;
+  std::vector<std::string> errors_;  // said on standard error at the end, each once
+  // --watch: the change seen last and since when, and the one that failed.
+  struct Seen {
+    std::optional<FileStamp> song;
+    BankLookup bank;
+    friend bool operator==(const Seen&, const Seen&) = default;
+  };
+  std::optional<Seen> pending_;
+  Clock::time_point pendingSince_;
+  std::optional<Seen> failedSeen_;
+  bool gone_ = false;  // the song's file is gone; the error says so
   Clock::time_point nextWatch_;
   // What the screen shows: drawn again only when that changes, or when the
   // terminal asks for it. The deck is held so that its address stays its own.
@@ -135,19 +160,25 @@ class Session {
     std::shared_ptr<const Deck> deck;
     int step = -1;
     Status status;
-    Terminal::Size size{0, 0};
+    platform::Terminal::Size size{0, 0};
     friend bool operator==(const Shown&, const Shown&) = default;
   };
   Shown shown_;
 };
 
+// A song that did not load is said for a few seconds; the song that plays
+// is shown all the while.
+constexpr auto kLoadErrorShown = std::chrono::seconds(5);
+
 void Session::reportError(const std::string& message) {
   failed_ = true;
-  error_ = message;
+  showError(message, Clock::now() + kLoadErrorShown);
   // On the screen it shows in the status line; the screen goes with the
   // alternate buffer, so it is said again once the terminal is back.
-  if (terminal_.draws()) {
-    errors_.push_back(message);
+  if (terminal_.drawsScreen()) {
+    if (std::find(errors_.begin(), errors_.end(), message) == errors_.end()) {
+      errors_.push_back(message);
+    }
   } else {
     tool::say(message);
   }
@@ -164,24 +195,48 @@ std::shared_ptr<const Deck> Session::loadFrom(int index, int step) {
   return nullptr;
 }
 
-void Session::onSongHeard(const std::shared_ptr<const Deck>& heard) {
-  const Deck& deck = *heard;
-  heardIndex_ = deck.index;
-  chosen_ = deck.index;
-  if (!terminal_.draws() && !quiet_) {
-    std::cout << "Playing: " << showText(textOf(deck.song.title), TextStyle::Escaped) << " by "
-              << showText(textOf(deck.song.author), TextStyle::Escaped) << ", bank "
-              << showText(textOf(deck.bank.header.name), TextStyle::Escaped) << std::endl;
-  }
-  // The next song waits in line, to follow without a gap.
-  renderer_.queue(heard, loadFrom(deck.index + 1, 1), loops_);
+void Session::play(std::shared_ptr<const Deck> deck) {
+  const std::uint64_t serial = ++lastSerial_;
+  lastPlaySerial_ = serial;
+  plays_[serial] = deck;
+  chosen_ = deck->index;
+  FeedCommand command;
+  command.kind = FeedCommand::Kind::Play;
+  command.playing = std::make_unique<Playing>(std::move(deck), loops_, serial);
+  feed_.send(std::move(command));
 }
 
-void Session::onKey(Key key, const Heard& heard) {
+void Session::onSongHeard(std::uint64_t serial, const Deck& deck) {
+  heardSerial_ = serial;
+  // Until the song asked for is heard, n and p go on from it.
+  if (serial >= lastPlaySerial_) chosen_ = deck.index;
+  // Only what may still be heard is kept: this play and those sent since.
+  std::erase_if(plays_, [&](const auto& play) { return play.first < serial; });
+  if (!terminal_.drawsScreen() && !quiet_) {
+    std::cout << "Playing: " << showText(textOf(deck.song.title), TextStyle::Escaped) << " by "
+              << showText(textOf(deck.song.author), TextStyle::Escaped) << ", bank "
+              << showText(textOf(deck.bank->header.name), TextStyle::Escaped) << std::endl;
+  }
+  // The next song waits in line, to follow without a gap.
+  FeedCommand command;
+  command.kind = FeedCommand::Kind::Follow;
+  command.serial = serial;
+  if (auto next = loadFrom(deck.index + 1, 1)) {
+    const std::uint64_t nextSerial = ++lastSerial_;
+    plays_[nextSerial] = next;
+    command.playing = std::make_unique<Playing>(std::move(next), loops_, nextSerial);
+  }
+  feed_.send(std::move(command));
+}
+
+void Session::onKey(Key key, const Deck& heard) {
+  FeedCommand command;
   switch (key) {
     case Key::Space:
       paused_ = !paused_;
-      feed_.paused.store(paused_);
+      command.kind = FeedCommand::Kind::Pause;
+      command.value = paused_ ? 1 : 0;
+      feed_.send(std::move(command));
       break;
     case Key::Quit:
       quit_ = true;
@@ -189,31 +244,35 @@ void Session::onKey(Key key, const Heard& heard) {
     case Key::Next:
     case Key::Previous: {
       // From the song last asked for: what is heard follows a moment later.
-      int from = std::max(chosen_, heard.deck ? heard.deck->index : 0);
+      int from = std::max(chosen_, heard.index);
       auto deck = key == Key::Next ? loadFrom(from + 1, 1) : loadFrom(std::max(from - 1, 0), -1);
       if (!deck && key == Key::Next) {
         quit_ = true;  // past the last song
       } else if (deck) {
-        renderer_.play(deck, loops_);
-        chosen_ = deck->index;
-        awaited_ = deck;
+        play(std::move(deck));
       }
       break;
     }
     case Key::Back:
     case Key::Forward:
-      renderer_.seek(key == Key::Back ? -4 : 4);
+      command.kind = FeedCommand::Kind::Seek;
+      command.value = key == Key::Back ? -4 : 4;
+      feed_.send(std::move(command));
       break;
     case Key::Mute1:
     case Key::Mute2:
     case Key::Mute3:
       muted_ ^= 1u << (key == Key::Mute1 ? 0 : key == Key::Mute2 ? 1 : 2);
-      renderer_.setMuted(muted_);
+      command.kind = FeedCommand::Kind::Heard;
+      command.value = kAllChannels & ~muted_;
+      feed_.send(std::move(command));
       break;
     case Key::Louder:
     case Key::Softer:
-      volume_ = std::clamp(volume_ + (key == Key::Louder ? 1 : -1), kMinGainDb, kMaxGainDb);
-      renderer_.setGain(volume_);
+      volume_ = std::clamp(volume_ + (key == Key::Louder ? 1 : -1), kPlayMinGainDb, kPlayMaxGainDb);
+      command.kind = FeedCommand::Kind::Gain;
+      command.gain = volume_;
+      feed_.send(std::move(command));
       break;
     case Key::Help:
       help_ = !help_;
@@ -224,64 +283,144 @@ void Session::onKey(Key key, const Heard& heard) {
   }
 }
 
-void Session::watchFiles(const Heard& heard) {
-  if (!watch_ || !heard.deck || Clock::now() < nextWatch_) return;
-  nextWatch_ = Clock::now() + kWatchEvery;
-  const Deck& deck = *heard.deck;
-  auto stamps = std::pair(stampOf(deck.songPath), stampOf(deck.bankPath));
-  if (stamps == std::pair(deck.songStamp, deck.bankStamp) || stamps == failedStamps_) return;
-  try {
-    renderer_.reload(loadDeck(deck.index, deck.songPath, bank_));
+void Session::watchFiles(std::uint64_t serial, const Deck& deck) {
+  // Only the song heard, and only once a song asked for is heard: a
+  // reload never undoes a change of song.
+  if (!watch_ || deck.songPath == "-" || serial < lastPlaySerial_ || Clock::now() < nextWatch_) {
+    return;
+  }
+  const auto now = Clock::now();
+  nextWatch_ = now + kWatchEvery;
+  auto look = [&] {
+    return Seen{stampOf(deck.songFile), lookUpBank(deck.songFile, deck.song, bank_)};
+  };
+  const Seen seen = look();
+  const Seen loaded{deck.songStamp, {deck.bankPath, !deck.missingBank.empty(), deck.bankStamp}};
+  if (!seen.song) {
+    showError(showText(deck.songPath, TextStyle::Escaped) + " is gone: playing the last version");
+    gone_ = true;
+    pending_.reset();
+    return;
+  }
+  if (gone_) {
+    gone_ = false;
     error_.clear();
+  }
+  if (seen == loaded || seen == failedSeen_) {
+    pending_.reset();
+    return;
+  }
+  if (!pending_ || *pending_ != seen) {
+    pending_ = seen;
+    pendingSince_ = now;
+    return;
+  }
+  if (now - pendingSince_ < kSettle) return;
+  pending_.reset();
+  std::shared_ptr<const Deck> fresh;
+  try {
+    fresh = loadDeck(deck.index, deck.songPath, bank_, &deck);
   } catch (const Error& e) {
     // The last good version plays on; the files are tried again once they
     // change again.
-    error_ = std::string(e.what()) + " (playing the last good version)";
-    failedStamps_ = stamps;
+    showError(std::string(e.what()) + " (playing the last good version)");
+    failedSeen_ = seen;
+    return;
   }
+  // Changed while it was read: read again once it settles.
+  if (look() != seen) return;
+  error_.clear();
+  failedSeen_.reset();
+  plays_[serial] = fresh;
+  FeedCommand command;
+  command.kind = FeedCommand::Kind::Reload;
+  command.serial = serial;
+  command.deck = std::move(fresh);
+  feed_.send(std::move(command));
 }
 
-void Session::draw(const Heard& heard) {
-  if (!terminal_.draws() || !heard.deck) return;
+void Session::draw(const std::shared_ptr<const Deck>& shownDeck, const Heard& heard) {
+  if (!terminal_.drawsScreen()) return;
+  const Deck& deck = *shownDeck;
+  const std::int32_t perStep =
+      heard.samplesPerStep > 0 ? heard.samplesPerStep : stepLength(deck.song.tempo);
+  const PlayPosition at = positionAt(heard.played, perStep);
+  const std::uint64_t loop = std::uint64_t{kSteps} * static_cast<std::uint64_t>(perStep);
   Status status;
-  status.song = heard.deck->index + 1;
+  status.song = deck.index + 1;
   status.songs = static_cast<int>(songs_.size());
-  status.loop = heard.loop;
-  status.seconds = heard.songSample / kSampleRate;
+  status.loop = at.loop;
+  status.seconds = heard.played / kSampleRate;
+  status.length = ((loops_ == 0 ? 1 : loops_) * loop + kSampleRate / 2) / kSampleRate;
   status.paused = paused_;
   status.muted = muted_;
   status.volume = volume_;
   if (help_) {
     status.message = kKeysHelp;
-  } else if (!error_.empty()) {
+  } else if (!error_.empty() && Clock::now() < errorUntil_) {
     status.message = error_;
-  } else if (!heard.deck->missingBank.empty()) {
-    status.message = "bank " + showText(heard.deck->missingBank, TextStyle::Escaped) +
+  } else if (!deck.missingBank.empty()) {
+    status.message = "bank " + showText(deck.missingBank, TextStyle::Escaped) +
                      " not found: playing the default bank";
+  } else if (silent_) {
+    status.message = "no sound device: playing silently";
   } else if (terminal_.readsKeys()) {
     status.message = "? shows the keys";
   }
   // The size changes only with a redraw request (SIGWINCH).
   const bool redraw = terminal_.takeRedraw();
-  Shown now{heard.deck, heard.step, std::move(status),
+  Shown now{shownDeck, at.step, std::move(status),
             redraw || !shown_.deck ? terminal_.size() : shown_.size};
   if (!redraw && now == shown_) return;
-  terminal_.draw(
-      terminalFrame(playView(*now.deck, now.step, now.status, now.size.columns, now.size.lines)));
+  platform::Terminal::write(
+      terminalFrame(playView(deck, at.step, now.status, now.size.columns, now.size.lines),
+                    now.size.columns, now.size.lines));
   shown_ = std::move(now);
 }
 
-void Session::startThreads() {
-  // Signals are for the main thread, which owns the terminal: the render
-  // thread and SDL's audio thread start with them blocked.
+void Session::startAudio() {
+  // Signals are for the main thread, which owns the terminal: SDL's audio
+  // thread starts with them blocked.
   sigset_t all, old;
   sigfillset(&all);
   ::pthread_sigmask(SIG_BLOCK, &all, &old);
-  renderer_.start();
   audio_.started = true;
-  bool started = startAudio(feedAudio, &feed_, quiet_ ? nullptr : "zorvik");
+  std::string reason;
+  platform::AudioStart started =
+      platform::startAudio(static_cast<int>(kSampleRate), Feed::callback, &feed_, &reason);
   ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
-  if (!started) throw Error("cannot start audio, not even silently");
+  if (started == platform::AudioStart::Nothing) {
+    throw Error("cannot start audio, not even silently");
+  }
+  silent_ = started == platform::AudioStart::Silent;
+  if (silent_ && !quiet_ && !terminal_.drawsScreen()) {
+    tool::say("cannot start audio (" + reason + "); playing on without sound");
+  }
+}
+
+Key Session::nextKey() {
+  if (!terminal_.readsKeys()) {
+    std::this_thread::sleep_for(kKeyWait);
+    return Key::None;
+  }
+  for (;;) {
+    auto [key, used] = decodeKey(keyBytes_, true);
+    if (used > 0) {
+      keyBytes_.erase(0, used);
+      return key;
+    }
+    // An escape alone is Esc only once nothing follows it for a moment.
+    const std::size_t before = keyBytes_.size();
+    if (!terminal_.read(keyBytes_, keyBytes_.empty() ? kKeyWait : std::chrono::milliseconds(30))) {
+      return Key::None;  // the terminal is gone: no more keys
+    }
+    if (keyBytes_.size() == before) {
+      if (keyBytes_.empty()) return Key::None;
+      auto [last, n] = decodeKey(keyBytes_, false);
+      keyBytes_.erase(0, n);
+      return last;
+    }
+  }
 }
 
 int Session::run() {
@@ -291,20 +430,22 @@ int Session::run() {
     for (const std::string& e : errors_) tool::say(e);
     return 1;
   }
-  renderer_.play(first, loops_);
-  startThreads();
+  play(first);
+  startAudio();
   while (!quit_) {
-    Key key = terminal_.nextKey(std::chrono::milliseconds(10));
-    Heard heard = renderer_.at(clock_.heard(Clock::now()));
-    if (key != Key::None) onKey(key, heard);
-    if (heard.deck && heard.deck == awaited_) {
-      awaited_ = nullptr;
-      heardIndex_ = -1;  // heard again, if it is the same song
-    }
-    if (heard.deck && !awaited_ && heard.deck->index != heardIndex_) onSongHeard(heard.deck);
-    if (heard.ended) break;
-    watchFiles(heard);
-    draw(heard);
+    const Key key = nextKey();
+    feed_.collect();
+    const Heard heard = clock_.heard(Clock::now());
+    // Before the device has played anything: the first song, at its start.
+    const std::uint64_t serial = heard.known ? heard.serial : 1;
+    if (serial == 0) break;  // the playlist has ended
+    auto found = plays_.find(serial);
+    if (found == plays_.end()) continue;
+    const std::shared_ptr<const Deck> deck = found->second;
+    if (serial != heardSerial_) onSongHeard(serial, *deck);
+    if (key != Key::None) onKey(key, *deck);
+    watchFiles(serial, *deck);
+    draw(deck, heard);
   }
   terminal_.release();
   for (const std::string& e : errors_) tool::say(e);
@@ -312,11 +453,13 @@ int Session::run() {
 }
 
 int run(const ParsedArgs& args, const Context& context) {
-  const bool terminalOut = ::isatty(STDOUT_FILENO) != 0;
+  // A terminal that takes no control sequences (TERM=dumb) plays as a pipe
+  // does, a line for each song.
+  const bool terminalOut = platform::outputKind() == platform::Output::Screen;
   const std::vector<std::string>& songs = args.operands();
-  int loops = songs.size() > 1 || !terminalOut ? 1 : 0;
+  std::uint64_t loops = songs.size() > 1 || !terminalOut ? 1 : 0;
   if (auto n = args.value("loops"))
-    loops = static_cast<int>(integerValue(kSpec, "loops", *n, 1, 1'000'000));
+    loops = static_cast<std::uint64_t>(integerValue(kSpec, "loops", *n, 1, 1'000'000));
   Session session(songs, BankChoice{args.value("bank"), context.programFolder}, loops,
                   args.has("quiet"), args.has("watch"));
   return session.run();

@@ -1,59 +1,65 @@
-// zorvik play's parts: the ring, the keys, the view, and the render thread's
-// stream, which must be the song's exact stream whatever the ring's reader
-// does, and follow every change from exactly where playing is.
+// zorvik play's parts: the keys, the view, the clock, and the audio feed,
+// whose stream must be the song's exact stream and follow every change from
+// the next device buffer on, with two real threads as under a sound card.
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <random>
+#include <thread>
 
 #include "display/screen.hpp"
-#include "engine/mixer.hpp"
 #include "testing/fixtures.hpp"
 #include "tools/play/clock.hpp"
-#include "tools/play/renderer.hpp"
-#include "tools/play/ring.hpp"
-#include "tools/play/terminal.hpp"
+#include "tools/play/feed.hpp"
+#include "tools/play/keys.hpp"
 #include "tools/play/view.hpp"
 
 namespace zorvik::play {
 namespace {
 
-TEST(SampleRing, WrapsAndSkipsWhatIsNotPlayed) {
-  SampleRing ring(8);
-  std::vector<std::int16_t> out(8);
-  EXPECT_EQ(ring.room(), 8u);
-  ring.write(std::vector<std::int16_t>{1, 2, 3, 4, 5});
-  EXPECT_EQ(ring.room(), 3u);
-  EXPECT_EQ(ring.read(std::span(out).first(3)), 3u);
-  EXPECT_EQ(out[0], 1);
-  EXPECT_EQ(out[2], 3);
-  ring.write(std::vector<std::int16_t>{6, 7, 8, 9, 10, 11});  // wraps
-  EXPECT_EQ(ring.room(), 0u);
-  EXPECT_EQ(ring.read(out), 8u);
-  EXPECT_EQ(out, (std::vector<std::int16_t>{4, 5, 6, 7, 8, 9, 10, 11}));
-  EXPECT_EQ(ring.readIndex(), 11u);
-  // What is written after a skip replaces what the reader has not played.
-  ring.write(std::vector<std::int16_t>{12, 13, 14});
-  EXPECT_EQ(ring.skipUnplayed(), 11u);
-  ring.write(std::vector<std::int16_t>{-1, -2});
-  EXPECT_EQ(ring.read(out), 2u);
-  EXPECT_EQ(out[0], -1);
-  EXPECT_EQ(out[1], -2);
-  EXPECT_EQ(ring.readIndex(), 16u);
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+std::shared_ptr<const Deck> deckOf(const Song& song, const fixtures::SampleSet& samples,
+                                   int index = 0) {
+  auto deck = std::make_shared<Deck>();
+  deck->index = index;
+  deck->song = song;
+  deck->bank = std::make_shared<const SampleBank>(fixtures::makeBank(samples));
+  deck->pages = buildRollPages(song);
+  return deck;
 }
 
-TEST(HeardClock, CountsOnFromTheBufferPlayingAndStopsAtItsEnd) {
-  HeardClock clock(1000);
-  auto t0 = std::chrono::steady_clock::time_point(std::chrono::seconds(100));
-  EXPECT_EQ(clock.heard(t0), 0u);
-  clock.publish(4096, 500, t0);
-  const std::pair<int, std::uint64_t> cases[] = {{-5, 4096},  {0, 4096},   {100, 4196},
-                                                 {499, 4595}, {500, 4596}, {5000, 4596}};
-  for (auto [ms, heard] : cases) {
-    EXPECT_EQ(clock.heard(t0 + std::chrono::milliseconds(ms)), heard) << ms;
+Song notes(std::uint8_t tempo, std::uint8_t instrument) {
+  Song song = fixtures::emptySong(tempo, "Song", "Tester");
+  for (int step = 0; step < kSteps; step += 2) song.cells[step][step % 3] = {3, instrument};
+  return song;
+}
+
+FeedCommand command(FeedCommand::Kind kind, long long value = 0) {
+  FeedCommand c;
+  c.kind = kind;
+  c.value = value;
+  return c;
+}
+
+FeedCommand playing(FeedCommand::Kind kind, std::shared_ptr<const Deck> deck, std::uint64_t loops,
+                    std::uint64_t serial, std::uint64_t forSerial = 0) {
+  FeedCommand c;
+  c.kind = kind;
+  c.serial = forSerial;
+  if (deck) c.playing = std::make_unique<Playing>(std::move(deck), loops, serial);
+  return c;
+}
+
+// Buffers of the device's size, the clock told each one starts now.
+std::vector<std::int16_t> buffers(Feed& feed, std::size_t count, std::size_t size = 4096) {
+  std::vector<std::int16_t> out(count * size);
+  for (std::size_t i = 0; i < count; ++i) {
+    feed.fill(std::span(out).subspan(i * size, size), Clock::now());
   }
-  clock.publish(4596, 0, t0 + std::chrono::seconds(1));  // paused: no samples
-  EXPECT_EQ(clock.heard(t0 + std::chrono::seconds(9)), 4596u);
+  return out;
 }
 
 TEST(Keys, DecodedFromWhatTheTerminalSends) {
@@ -82,16 +88,7 @@ TEST(Keys, DecodedFromWhatTheTerminalSends) {
   }
 }
 
-std::shared_ptr<Deck> deckOf(const Song& song, const fixtures::SampleSet& samples, int index = 0) {
-  auto deck = std::make_shared<Deck>();
-  deck->index = index;
-  deck->song = song;
-  deck->bank = fixtures::makeBank(samples);
-  deck->pages = buildRollPages(song);
-  return deck;
-}
-
-TEST(View, FullWhenItFitsCompactWhenNotAndNeverWiderThanTheTerminal) {
+TEST(View, FullWhenItFitsCompactWhenNotAndNeverWiderOrLongerThanTheTerminal) {
   Song song = fixtures::emptySong(100, "A rather long title, 31 bytes.", "Somebody Else Entirely");
   song.cells[7] = {SongCell{2, 0}, kNoNote, SongCell{20, 30}};
   auto deck = deckOf(song, fixtures::countingSamples(1));
@@ -100,15 +97,16 @@ TEST(View, FullWhenItFitsCompactWhenNotAndNeverWiderThanTheTerminal) {
   status.songs = 3;
   status.loop = 1;
   status.seconds = 75;
+  status.length = 140;
   status.paused = true;
   status.muted = 0b101;
   status.volume = -3;
   status.message = "bank x.zvi not found: playing the default bank";
-  EXPECT_EQ(statusLine(status), "song 2/3 | loop 2 | 1:15 | paused | muted 1 3 | -3 dB");
+  EXPECT_EQ(statusLine(status), "song 2/3 | loop 2 | 1:15 / 2:20 | paused | muted 1 3 | -3 dB");
 
   auto full = playView(*deck, 7, status, 80, 24);
   ASSERT_EQ(full.size(), 22u);
-  auto screen = screenLines(song, deck->bank.header, deck->pages, 7, ScreenMode::Terminal);
+  auto screen = screenLines(song, deck->bank->header, deck->pages, 7, ScreenMode::Terminal);
   for (int i = 0; i < 20; ++i) EXPECT_EQ(full[i], screen[i]) << i;
   EXPECT_EQ(full[20], statusLine(status));
   EXPECT_EQ(full[21], status.message);
@@ -118,217 +116,247 @@ TEST(View, FullWhenItFitsCompactWhenNotAndNeverWiderThanTheTerminal) {
                          "A rather long title, 31 bytes. by Somebo",
                          "step 8/96",
                          "1 C4a  2 ---  3 20:30",
-                         "song 2/3 | loop 2 | 1:15 | paused | mute",
+                         "song 2/3 | loop 2 | 1:15 / 2:20 | paused",
                          "bank x.zvi not found: playing the defaul",
                      }));
-  for (auto [columns, lines] : {std::pair{54, 30}, {80, 22}, {20, 3}, {10, 1}, {1, 1}}) {
-    auto view = playView(*deck, 7, status, columns, lines);
-    EXPECT_LE(view.size(), static_cast<std::size_t>(lines)) << columns << "x" << lines;
-    for (const auto& line : view) EXPECT_LE(line.size(), static_cast<std::size_t>(columns));
+  // However small: never more lines or columns than there are, and the
+  // status line (at one line, the step and the status) always there.
+  struct Size {
+    int columns, lines;
+    std::string first;
+  } sizes[] = {{54, 30, "A rather long title"},
+               {80, 22, "A rather long title"},
+               {80, 5, "A rather long title"},
+               {80, 4, "song 2/3"},
+               {80, 2, "song 2/3"},
+               {80, 1, "step 8 | song 2/3"},
+               {20, 3, "song 2/3 | loop 2 | "},
+               {10, 1, "step 8 | "},
+               {1, 1, "s"}};
+  for (const Size& s : sizes) {
+    auto view = playView(*deck, 7, status, s.columns, s.lines);
+    EXPECT_LE(view.size(), static_cast<std::size_t>(s.lines)) << s.columns << "x" << s.lines;
+    ASSERT_FALSE(view.empty());
+    EXPECT_TRUE(view[0].starts_with(s.first)) << s.columns << "x" << s.lines << ": " << view[0];
+    for (const auto& line : view) EXPECT_LE(displayWidth(line), s.columns);
   }
-  EXPECT_EQ(playView(*deck, 7, status, 20, 2)[0], "song 2/3 | loop 2 | ");
-  // Cut between characters, not inside one.
-  EXPECT_EQ(fitted("K\xc3\xa4se", 2), "K\xc3\xa4");
-  EXPECT_EQ(fitted("K\xc3\xa4se", 1), "K");
 }
 
-// What the reader gets, n samples at a time.
-std::vector<std::int16_t> readAll(SampleRing& ring, Renderer& renderer, std::size_t total,
-                                  std::size_t n) {
-  std::vector<std::int16_t> out;
-  std::vector<std::int16_t> block(n);
-  while (out.size() < total) {
-    renderer.fill();
-    std::size_t got = ring.read(std::span(block).first(std::min(n, total - out.size())));
-    if (got == 0) break;
-    out.insert(out.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(got));
+TEST(View, TheStatusLineCountsTimeAndTheVolumeAsPeopleReadThem) {
+  struct Case {
+    std::uint64_t seconds, length;
+    int volume;
+    std::string expected;
+  } cases[] = {
+      {7, 14, 0, "song 1/1 | loop 1 | 0:07 / 0:14"},
+      {3599, 0, 0, "song 1/1 | loop 1 | 59:59"},
+      {3600, 0, 0, "song 1/1 | loop 1 | 1:00:00"},
+      {3600 * 25 + 61, 0, 0, "song 1/1 | loop 1 | 25:01:01"},
+      {0, 0, kPlayMaxGainDb, "song 1/1 | loop 1 | 0:00 | +20 dB (max)"},
+      {0, 0, kPlayMinGainDb, "song 1/1 | loop 1 | 0:00 | -30 dB (min)"},
+      {0, 0, 4, "song 1/1 | loop 1 | 0:00 | +4 dB"},
+  };
+  for (const Case& c : cases) {
+    Status status;
+    status.seconds = c.seconds;
+    status.length = c.length;
+    status.volume = c.volume;
+    EXPECT_EQ(statusLine(status), c.expected);
   }
-  return out;
+  EXPECT_LE(std::string_view(kKeysHelp).size(), static_cast<std::size_t>(kFullColumns));
 }
 
-struct Songs {
-  std::mt19937 rng{5};
-  Song a = fixtures::randomSong(rng);
-  Song b = fixtures::randomSong(rng);
-  fixtures::SampleSet samples;
-  Songs() {
-    a.tempo = 255;
-    b.tempo = 240;
-    for (auto& s : samples) {
-      s.resize(rng() % 5000);
-      for (auto& v : s) v = static_cast<std::int16_t>(rng());
+TEST(HeardClock, CountsOnFromThePartPlayingAndStopsAtTheBuffersEnd) {
+  HeardClock clock(1000);  // a sample a millisecond
+  EXPECT_FALSE(clock.heard(Clock::now()).known);
+  const auto start = Clock::now();
+  HeardBuffer buffer;
+  buffer.time = start.time_since_epoch().count();
+  buffer.length = 100;
+  buffer.parts = 2;
+  buffer.part[0] = {0, 60, 7, 1000, 50};
+  buffer.part[1] = {60, 40, 8, 0, 70};
+  clock.publish(buffer);
+  struct Case {
+    int ms;
+    std::uint64_t serial, played;
+  } cases[] = {{0, 7, 1000}, {30, 7, 1030}, {59, 7, 1059}, {60, 8, 0}, {90, 8, 30}, {5000, 8, 39}};
+  for (const Case& c : cases) {
+    Heard heard = clock.heard(start + std::chrono::milliseconds(c.ms));
+    EXPECT_TRUE(heard.known);
+    EXPECT_EQ(heard.serial, c.serial) << c.ms;
+    EXPECT_EQ(heard.played, c.played) << c.ms;
+  }
+}
+
+TEST(Feed, PlaysTheExactStreamAndTheNextSongWithoutAGap) {
+  const auto samples = fixtures::countingSamples(3000);
+  const Song a = notes(255, 1), b = notes(254, 2);
+  HeardClock clock(static_cast<int>(kSampleRate));
+  Feed feed(clock);
+  feed.send(playing(FeedCommand::Kind::Play, deckOf(a, samples), 1, 1));
+  feed.send(playing(FeedCommand::Kind::Follow, deckOf(b, samples, 1), 1, 2, 1));
+  const std::size_t loopA = kSteps * static_cast<std::size_t>(stepLength(255));
+  const std::size_t loopB = kSteps * static_cast<std::size_t>(stepLength(254));
+  const std::size_t count = (loopA + loopB) / 4096 + 2;
+  std::vector<std::int16_t> out = buffers(feed, count);
+  std::vector<std::int16_t> expected = fixtures::streamOf(a, samples, loopA);
+  auto second = fixtures::streamOf(b, samples, loopB);
+  expected.insert(expected.end(), second.begin(), second.end());
+  expected.resize(out.size(), 0);  // then the playlist has ended: silence
+  EXPECT_EQ(out, expected);
+  // Until told what follows the second song, its end waits in silence;
+  // told nothing does, the playlist ends, and the clock says so.
+  feed.fill(std::span(out).first(4096), Clock::now());
+  EXPECT_EQ(clock.heard(Clock::now() + 1s).serial, 2u);
+  feed.send(playing(FeedCommand::Kind::Follow, nullptr, 0, 0, 2));
+  feed.fill(std::span(out).first(4096), Clock::now());
+  feed.fill(std::span(out).first(4096), Clock::now());
+  EXPECT_EQ(clock.heard(Clock::now()).serial, 0u);
+}
+
+TEST(Feed, ChangesAreHeardFromTheNextBufferOn) {
+  const auto samples = fixtures::countingSamples(3000);
+  const Song song = notes(100, 1);
+  const auto deck = deckOf(song, samples);
+  const std::size_t perStep = static_cast<std::size_t>(stepLength(100));
+  const std::size_t n = 10 * 4096;
+  struct Case {
+    const char* what;
+    std::function<FeedCommand()> change;
+    std::function<std::vector<std::int16_t>()> after;  // the stream from the change on
+  } cases[] = {
+      {"pause", [] { return command(FeedCommand::Kind::Pause, 1); },
+       [] { return std::vector<std::int16_t>(4096 * 10, 0); }},
+      {"mute channel 1", [] { return command(FeedCommand::Kind::Heard, 0b110); },
+       [&] { return fixtures::streamOf(song, samples, n, 0b110, 4096); }},
+      {"seek on 4 steps", [] { return command(FeedCommand::Kind::Seek, 4); },
+       [&] {
+         // From the start of step 4 (the buffer began in step 0), voices at rest.
+         Playback reference(song, deck->bank, 0, 0);
+         reference.seek({0, 4, 0});
+         std::vector<std::int16_t> out(n);
+         reference.fill(out);
+         return out;
+       }},
+      {"reload, another play's",
+       [&] {
+         FeedCommand c;
+         c.kind = FeedCommand::Kind::Reload;
+         c.serial = 99;  // not the one playing: nothing changes
+         c.deck = deckOf(notes(100, 5), samples);
+         return c;
+       },
+       [&] { return fixtures::streamOf(song, samples, n, 0b111, 4096); }},
+  };
+  ASSERT_LT(4096u, perStep);
+  for (const Case& c : cases) {
+    HeardClock clock(static_cast<int>(kSampleRate));
+    Feed feed(clock);
+    feed.send(playing(FeedCommand::Kind::Play, deck, 0, 1));
+    std::vector<std::int16_t> first = buffers(feed, 1);
+    EXPECT_EQ(first, fixtures::streamOf(song, samples, 4096)) << c.what;
+    feed.send(c.change());
+    EXPECT_EQ(buffers(feed, 10), c.after()) << c.what;
+  }
+}
+
+TEST(Feed, WhatItIsDoneWithIsFreedByTheMainThreadOnly) {
+  const auto samples = fixtures::countingSamples(100);
+  HeardClock clock(static_cast<int>(kSampleRate));
+  Feed feed(clock);
+  auto first = deckOf(notes(255, 1), samples);
+  std::weak_ptr<const Deck> watch = first;
+  feed.send(playing(FeedCommand::Kind::Play, std::move(first), 0, 1));
+  buffers(feed, 2);
+  feed.send(playing(FeedCommand::Kind::Play, deckOf(notes(255, 2), samples), 0, 2));
+  buffers(feed, 2);
+  EXPECT_FALSE(watch.expired()) << "freed by the callback";
+  feed.collect();
+  EXPECT_TRUE(watch.expired()) << "never freed";
+
+  // A reload keeps the place and gives the old version back to be freed.
+  auto old = deckOf(notes(250, 1), samples);
+  std::weak_ptr<const Deck> oldWatch = old;
+  feed.send(playing(FeedCommand::Kind::Play, std::move(old), 0, 3));
+  buffers(feed, 3);
+  FeedCommand reload;
+  reload.kind = FeedCommand::Kind::Reload;
+  reload.serial = 3;
+  reload.deck = deckOf(notes(250, 2), samples);
+  feed.send(std::move(reload));
+  buffers(feed, 1);
+  EXPECT_FALSE(oldWatch.expired());
+  feed.collect();
+  EXPECT_TRUE(oldWatch.expired());
+  EXPECT_EQ(clock.heard(Clock::now()).serial, 3u);
+}
+
+TEST(Feed, TwoThreadsCommandsAsFastAsTheyComeWhileTheCallbackRenders) {
+  // As under a sound card: one thread sends changes without a pause, the
+  // other renders buffers. Run under ThreadSanitizer in make test.
+  const auto samples = fixtures::countingSamples(2000);
+  HeardClock clock(static_cast<int>(kSampleRate));
+  Feed feed(clock);
+  std::vector<std::shared_ptr<const Deck>> decks;
+  for (int i = 0; i < 4; ++i)
+    decks.push_back(deckOf(notes(static_cast<std::uint8_t>(200 + i), 1), samples, i));
+  feed.send(playing(FeedCommand::Kind::Play, decks[0], 0, 1));
+  std::atomic<bool> stop{false};
+  std::atomic<std::uint64_t> rendered{0};
+  std::thread callback([&] {
+    std::vector<std::int16_t> out(4096);
+    while (!stop.load()) {
+      feed.fill(out, Clock::now());
+      rendered += out.size();
     }
+  });
+  std::mt19937 rng(5);
+  std::uint64_t serial = 1, sent = 0;
+  const auto until = Clock::now() + 2s;
+  while (Clock::now() < until) {
+    switch (rng() % 7) {
+      case 0:
+        feed.send(playing(FeedCommand::Kind::Play, decks[rng() % 4], rng() % 3, ++serial));
+        break;
+      case 1:
+        feed.send(playing(FeedCommand::Kind::Follow, decks[rng() % 4], 1, serial + 1, serial));
+        ++serial;
+        break;
+      case 2: {
+        FeedCommand c;
+        c.kind = FeedCommand::Kind::Reload;
+        c.serial = serial;
+        c.deck = decks[rng() % 4];
+        feed.send(std::move(c));
+        break;
+      }
+      case 3:
+        feed.send(command(FeedCommand::Kind::Seek, static_cast<long long>(rng() % 9) - 4));
+        break;
+      case 4:
+        feed.send(command(FeedCommand::Kind::Heard, rng() % 8));
+        break;
+      case 5: {
+        FeedCommand c = command(FeedCommand::Kind::Gain);
+        c.gain = static_cast<double>(rng() % 20) - 10.0;
+        feed.send(std::move(c));
+        break;
+      }
+      default:
+        feed.send(command(FeedCommand::Kind::Pause, rng() % 2));
+        break;
+    }
+    ++sent;
+    if (sent % 16 == 0) feed.collect();
+    const Heard heard = clock.heard(Clock::now());
+    EXPECT_LE(heard.serial, serial + 1);
   }
-};
-
-TEST(Renderer, TheStreamIsExactAndSongsFollowWithoutAGap) {
-  Songs s;
-  SampleRing ring(1 << 14);
-  Renderer renderer(ring);
-  auto a = deckOf(s.a, s.samples, 0);
-  renderer.play(a, 2);
-  renderer.queue(a, deckOf(s.b, s.samples, 1), 1);
-  const std::size_t loopA = 96 * static_cast<std::size_t>(stepLength(255));
-  const std::size_t loopB = 96 * static_cast<std::size_t>(stepLength(240));
-  // Read in parts, asking what is heard near where the reader is.
-  std::vector<std::int16_t> got = readAll(ring, renderer, loopA + 2 * 2353 + 6, 4096);
-  Heard h = renderer.at(loopA + 2 * 2353 + 5);
-  EXPECT_EQ(h.deck->index, 0);
-  EXPECT_EQ(h.step, 2);
-  EXPECT_EQ(h.loop, 1);
-  EXPECT_EQ(h.songSample, loopA + 2 * 2353 + 5);
-  auto more = readAll(ring, renderer, loopA - 2 * 2353 - 6 + 10 * 2510 + 1, 1000);
-  got.insert(got.end(), more.begin(), more.end());
-  h = renderer.at(2 * loopA + 10 * 2510);
-  EXPECT_EQ(h.deck->index, 1);
-  EXPECT_EQ(h.step, 10);
-  EXPECT_EQ(h.loop, 0);
-  EXPECT_FALSE(h.ended);
-  more = readAll(ring, renderer, loopB, 333);  // more than is left
-  got.insert(got.end(), more.begin(), more.end());
-  ASSERT_EQ(got.size(), 2 * loopA + loopB);  // then the playlist ends
-  EXPECT_TRUE(renderer.at(2 * loopA + loopB).ended);
-  auto first = fixtures::streamOf(s.a, s.samples, 2 * loopA);
-  auto second = fixtures::streamOf(s.b, s.samples, loopB);
-  EXPECT_TRUE(std::equal(first.begin(), first.end(), got.begin()));
-  EXPECT_TRUE(std::equal(second.begin(), second.end(),
-                         got.begin() + static_cast<std::ptrdiff_t>(2 * loopA)));
-}
-
-TEST(Renderer, ChangesTakeEffectExactlyWherePlayingIs) {
-  Songs s;
-  SampleRing ring(1 << 14);
-  Renderer renderer(ring);
-  renderer.play(deckOf(s.a, s.samples), 0);
-  auto first = readAll(ring, renderer, 10000, 1000);  // the ring holds more than this
-  // Muting channel 2 replaces what was not played: from sample 10000 on,
-  // channel 2 is not heard; the voices went on all the same.
-  renderer.setMuted(0b010);
-  auto muted = readAll(ring, renderer, 5000, 700);
-  EXPECT_EQ(first, fixtures::streamOf(s.a, s.samples, 10000));
-  EXPECT_EQ(muted, fixtures::streamOf(s.a, s.samples, 5000, 0b101, 10000));
-  renderer.setMuted(0);
-  EXPECT_EQ(readAll(ring, renderer, 3000, 3000),
-            fixtures::streamOf(s.a, s.samples, 3000, kAllChannels, 15000));
-
-  // A seek of four steps on: at 18000 the player is in step 7 (2353 each);
-  // step 11 starts its notes as if playing had reached it.
-  renderer.seek(4);
-  SampleBank bank = fixtures::makeBank(s.samples);
-  Player from11(s.a.tempo, s.a, bank);
-  jumpToStep(from11, 11);
-  std::vector<std::int16_t> expected(2000);
-  for (auto& v : expected) v = nextSample(from11);
-  EXPECT_EQ(readAll(ring, renderer, 2000, 512), expected);
-  // The ring's numbers went on past what was replaced; at the first new
-  // sample, step 11 is heard.
-  Heard h = renderer.at(ring.readIndex() - 2000);
-  EXPECT_EQ(h.step, 11);
-  EXPECT_EQ(h.songSample, 11u * 2353);
-
-  // +6 dB: twice as loud, limited at full scale.
-  renderer.setGain(6);
-  auto louder = readAll(ring, renderer, 1000, 1000);
-  for (std::size_t i = 0; i < 1000; ++i) {
-    double v = std::round(nextSample(from11) * std::pow(10.0, 6 / 20.0));
-    EXPECT_EQ(louder[i], std::clamp(v, -32768.0, 32767.0)) << i;
-  }
-}
-
-TEST(Renderer, ChangesNearTheEndOfASongKeepTheNextOne) {
-  // A change just before a song's end goes back to a snapshot from before
-  // the render thread passed that end: the next song must still follow.
-  Songs s;
-  const std::size_t loopA = 96 * static_cast<std::size_t>(stepLength(255));
-  struct Case {
-    const char* what;
-    void (*change)(Renderer&, const std::shared_ptr<const Deck>&);
-  } cases[] = {
-      {"mute", [](Renderer& r, const std::shared_ptr<const Deck>&) { r.setMuted(1); }},
-      {"volume", [](Renderer& r, const std::shared_ptr<const Deck>&) { r.setGain(-3); }},
-      {"reload", [](Renderer& r, const std::shared_ptr<const Deck>& d) { r.reload(d); }},
-  };
-  for (const auto& c : cases) {
-    SampleRing ring(1 << 15);
-    Renderer renderer(ring);
-    auto a = deckOf(s.a, s.samples, 0);
-    auto b = deckOf(s.b, s.samples, 1);
-    renderer.play(a, 1);
-    renderer.queue(a, b, 1);
-    readAll(ring, renderer, loopA - 500, 4096);  // the thread has rendered past the end
-    c.change(renderer, a);
-    readAll(ring, renderer, 1000, 1000);
-    Heard h = renderer.at(ring.readIndex() - 1);
-    ASSERT_TRUE(h.deck) << c.what;
-    EXPECT_EQ(h.deck->index, 1) << c.what;
-    EXPECT_FALSE(h.ended) << c.what;
-  }
-}
-
-TEST(Renderer, SeeksGoAcrossLoopsAndSongs) {
-  Songs s;
-  const std::size_t step = stepLength(255);
-  struct Case {
-    const char* what;
-    std::size_t at;  // samples played before the seek
-    int steps;
-    int loops;
-    int step, loop, song;  // heard after it
-  } cases[] = {
-      {"on within a loop", 5 * step + 7, 4, 0, 9, 0, 0},
-      {"back from the start stops at it", 2 * step, -4, 0, 0, 0, 0},
-      {"back across a loop's start", 96 * step + 2 * step, -4, 0, 94, 0, 0},
-      {"on across a loop's start", 94 * step, 4, 0, 2, 1, 0},
-      {"on past the last loop: the next song", 94 * step, 4, 1, 0, 0, 1},
-  };
-  for (const auto& c : cases) {
-    SampleRing ring(1 << 15);
-    Renderer renderer(ring);
-    auto a = deckOf(s.a, s.samples, 0);
-    renderer.play(a, c.loops);
-    renderer.queue(a, deckOf(s.b, s.samples, 1), 0);
-    readAll(ring, renderer, c.at, 512);
-    renderer.seek(c.steps);
-    readAll(ring, renderer, 1, 1);
-    Heard h = renderer.at(ring.readIndex() - 1);
-    ASSERT_TRUE(h.deck) << c.what;
-    EXPECT_EQ(h.step, c.step) << c.what;
-    EXPECT_EQ(h.loop, c.loop) << c.what;
-    EXPECT_EQ(h.deck->index, c.song) << c.what;
-  }
-}
-
-TEST(Renderer, ChangesWhilePausedFitTheRing) {
-  // Paused, the reader takes no samples, but takes what replaced the ones
-  // it has not played: however many changes come, the ring has room and
-  // what is heard follows them.
-  Songs s;
-  SampleRing ring(1 << 15);
-  Renderer renderer(ring);
-  renderer.play(deckOf(s.a, s.samples), 0);
-  readAll(ring, renderer, 10 * 2353, 4096);
-  for (int i = 0; i < 12; ++i) {
-    renderer.seek(4);
-    ring.read({});  // what the paused callback does
-  }
-  EXPECT_EQ(renderer.at(ring.readIndex()).step, 10 + 48);
-  EXPECT_GE(ring.ahead(), 3u * 4096);
-}
-
-TEST(Renderer, AReloadGoesOnAtTheSamePlace) {
-  Songs s;
-  SampleRing ring(1 << 14);
-  Renderer renderer(ring);
-  renderer.play(deckOf(s.a, s.samples), 0);
-  readAll(ring, renderer, 3 * 2353 + 100, 4096);  // into step 3, by 100 + what the reader took
-  std::uint64_t at = ring.readIndex();
-  Song edited = s.a;
-  edited.title = makeTextField("Edited");
-  renderer.reload(deckOf(edited, s.samples));
-  Heard h = renderer.at(ring.writeIndex() - 1);
-  EXPECT_EQ(textOf(h.deck->song.title), "Edited");
-  Heard now = renderer.at(at);
-  EXPECT_EQ(now.step, static_cast<int>(at / 2353));
+  stop.store(true);
+  callback.join();
+  feed.collect();
+  EXPECT_GT(sent, 1000u);
+  EXPECT_GT(rendered.load(), 100'000u);
 }
 
 }  // namespace

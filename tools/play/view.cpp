@@ -9,19 +9,10 @@
 
 namespace zorvik::play {
 
-std::string fitted(const std::string& text, int columns) {
-  std::size_t chars = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    // A character starts at every byte but UTF-8 continuation bytes.
-    if ((static_cast<unsigned char>(text[i]) & 0xc0) == 0x80) continue;
-    if (chars == static_cast<std::size_t>(columns)) return text.substr(0, i);
-    ++chars;
-  }
-  return text;
-}
+namespace {
 
-std::string statusLine(const Status& status) {
-  auto seconds = static_cast<long long>(status.seconds);
+std::string clockTime(std::uint64_t total) {
+  auto seconds = static_cast<long long>(total);
   char time[32];
   if (seconds >= 3600) {
     std::snprintf(time, sizeof time, "%lld:%02lld:%02lld", seconds / 3600, seconds / 60 % 60,
@@ -29,8 +20,16 @@ std::string statusLine(const Status& status) {
   } else {
     std::snprintf(time, sizeof time, "%lld:%02lld", seconds / 60, seconds % 60);
   }
+  return time;
+}
+
+}  // namespace
+
+std::string statusLine(const Status& status) {
   std::string line = "song " + std::to_string(status.song) + "/" + std::to_string(status.songs) +
-                     " | loop " + std::to_string(status.loop + 1) + " | " + time;
+                     " | loop " + std::to_string(status.loop + 1) + " | " +
+                     clockTime(status.seconds);
+  if (status.length != 0) line += " / " + clockTime(status.length);
   if (status.paused) line += " | paused";
   if (status.muted != 0) {
     line += " | muted";
@@ -41,6 +40,8 @@ std::string statusLine(const Status& status) {
   if (status.volume != 0) {
     line +=
         std::string(" | ") + (status.volume > 0 ? "+" : "") + std::to_string(status.volume) + " dB";
+    if (status.volume == kPlayMaxGainDb) line += " (max)";
+    if (status.volume == kPlayMinGainDb) line += " (min)";
   }
   return line;
 }
@@ -49,7 +50,7 @@ std::vector<std::string> playView(const Deck& deck, int step, const Status& stat
                                   int lines) {
   std::vector<std::string> out;
   if (columns >= kFullColumns && lines >= kFullLines) {
-    out = screenLines(deck.song, deck.bank.header, deck.pages, step, ScreenMode::Terminal);
+    out = screenLines(deck.song, deck.bank->header, deck.pages, step, ScreenMode::Terminal);
     out.pop_back();  // "press any key to exit": the keys are on the status line
   } else {
     auto text = [](const TextField& field) { return showText(textOf(field), TextStyle::Line); };
@@ -63,12 +64,16 @@ std::vector<std::string> playView(const Deck& deck, int step, const Status& stat
   }
   out.push_back(statusLine(status));
   out.push_back(showText(status.message, TextStyle::Line));
-  if (static_cast<int>(out.size()) > lines) {
+  if (lines <= 1) {
+    // One line: where the song is, and the status.
+    out = {"step " + std::to_string(step + 1) + " | " + statusLine(status)};
+  } else if (static_cast<int>(out.size()) > lines) {
     // Too few lines even for the compact view: the status first.
-    std::vector<std::string> few = {out[out.size() - 2], out.front()};
-    out.assign(few.begin(), few.begin() + std::min<std::ptrdiff_t>(2, std::max(lines, 1)));
+    std::vector<std::string> few = {out[out.size() - 2], out.front(), out.back()};
+    few.resize(static_cast<std::size_t>(std::min(lines, 3)));
+    out = std::move(few);
   }
-  for (std::string& line : out) line = fitted(line, columns);
+  for (std::string& line : out) line = std::string(fitToWidth(line, columns));
   return out;
 }
 

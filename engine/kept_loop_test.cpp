@@ -1,11 +1,12 @@
-#include "engine/song_stream.hpp"
-
+// The kept loop of a playback: every loop from the second on is the same
+// samples, so the second is kept and given again.
 #include <gtest/gtest.h>
 
 #include <random>
 #include <vector>
 
 #include "engine/mixer.hpp"
+#include "engine/playback.hpp"
 #include "testing/fixtures.hpp"
 
 namespace zorvik {
@@ -39,9 +40,10 @@ std::vector<Song> songs(std::mt19937& rng) {
   return out;
 }
 
-TEST(SongStream, FromTheSecondLoopOnEveryLoopIsTheSame) {
+TEST(KeptLoop, FromTheSecondLoopOnEveryLoopIsTheSame) {
   std::mt19937 rng(21);
-  SampleBank bank = fixtures::randomBank(rng, 40000);
+  auto shared = std::make_shared<const SampleBank>(fixtures::randomBank(rng, 40000));
+  const SampleBank& bank = *shared;
   for (const Song& song : songs(rng)) {
     const std::size_t loop = kSteps * static_cast<std::size_t>(stepLength(song.tempo));
     auto reference = bySample(song, bank, 4 * loop + 777);
@@ -50,23 +52,15 @@ TEST(SongStream, FromTheSecondLoopOnEveryLoopIsTheSame) {
       ASSERT_EQ(reference[loop + i], reference[2 * loop + i]) << i;
       ASSERT_EQ(reference[loop + i], reference[3 * loop + i]) << i;
     }
-    // And the stream that keeps the second loop gives exactly the same,
+    // And the playback that keeps the second loop gives exactly the same,
     // in parts of any size, kept or (too long to keep) rendered afresh.
-    for (std::size_t maxKept : {SongStream::kDefaultMaxKept, std::size_t{0}}) {
-      SongStream stream(song, bank, maxKept);
-      EXPECT_EQ(stream.loopLength(), loop);
+    for (std::size_t maxKept : {Playback::kDefaultMaxKept, std::size_t{0}}) {
+      Playback playback(song, shared, 0, maxKept);
+      EXPECT_EQ(playback.loopLength(), loop);
       std::vector<std::int16_t> got(reference.size());
       for (std::size_t done = 0; done < got.size();) {
         std::size_t n = std::min<std::size_t>(got.size() - done, 1 + rng() % (loop / 2));
-        if (rng() % 2) {
-          stream.render(std::span(got).subspan(done, n));
-        } else {
-          std::span<const std::int16_t> part = stream.next(n);  // a view, where it can
-          ASSERT_GE(part.size(), 1u);
-          ASSERT_LE(part.size(), n);
-          std::copy(part.begin(), part.end(), got.begin() + static_cast<std::ptrdiff_t>(done));
-          n = part.size();
-        }
+        ASSERT_EQ(playback.fill(std::span(got).subspan(done, n)), n);
         done += n;
       }
       ASSERT_EQ(got, reference) << "tempo " << int(song.tempo) << ", kept up to " << maxKept;
@@ -74,20 +68,21 @@ TEST(SongStream, FromTheSecondLoopOnEveryLoopIsTheSame) {
   }
 }
 
-TEST(SongStream, ASongWhoseFirstLoopDiffersFromTheRest) {
+TEST(KeptLoop, ASongWhoseFirstLoopDiffersFromTheRest) {
   // The note of step 95 still sounds at the start of the second loop, and
   // not at the start of the first: only the first loop is different.
   Song song = fixtures::emptySong(255);
   song.cells[95][0] = {1, 0};
   song.cells[10][0] = {1, 1};
-  SampleBank bank = fixtures::makeBank(fixtures::countingSamples(5000));
+  auto bank =
+      std::make_shared<const SampleBank>(fixtures::makeBank(fixtures::countingSamples(5000)));
   const std::size_t loop = kSteps * static_cast<std::size_t>(stepLength(255));
-  auto reference = bySample(song, bank, 3 * loop);
+  auto reference = bySample(song, *bank, 3 * loop);
   EXPECT_EQ(reference[0], 0);
   EXPECT_NE(reference[loop], 0);
-  SongStream stream(song, bank);
+  Playback playback(song, bank);
   std::vector<std::int16_t> got(3 * loop);
-  stream.render(got);
+  playback.fill(got);
   EXPECT_EQ(got, reference);
 }
 

@@ -1,4 +1,4 @@
-#include "app/program_folder.hpp"
+#include "platform/program_folder.hpp"
 
 #include <unistd.h>
 
