@@ -49,4 +49,4 @@ deb: build
 	@cd $(BUILD) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD) build-san build-web build-wasm
+	rm -rf $(BUILD) build-san build-tsan build-web build-wasm

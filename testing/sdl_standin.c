@@ -14,6 +14,7 @@
  */
 #include <SDL.h>
 #include <pthread.h>
+#include <stdatomic.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -21,8 +22,8 @@
 
 static SDL_AudioSpec spec;
 static int opened;
-static volatile int paused = 1;
-static volatile int stopping;
+static atomic_int paused = 1;
+static atomic_int stopping;
 static int threadStarted;
 static pthread_t thread;
 static pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
