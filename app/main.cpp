@@ -55,9 +55,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (answersOption(argv[1])) return std::cout ? 0 : 1;
-  // Keys raw only while one is awaited; Ctrl-C is a key like any other.
-  platform::Terminal terminal(
-      {.screen = false, .keys = true, .keySignals = false, .rawOnlyWhileWaiting = true});
+  // Keys raw from the start, so that none typed while the song starts is
+  // echoed; Ctrl-C is a key like any other.
+  platform::Terminal terminal({.screen = false, .keys = true, .keySignals = false});
 
   // Made once, kept until the process ends: the audio thread reads them
   // until SDL closes the device at exit.

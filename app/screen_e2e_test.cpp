@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <sstream>
+#include <thread>
 
 #include "display/screen.hpp"
 #include "testing/fixtures.hpp"
@@ -20,6 +21,7 @@ using fixtures::run;
 using fixtures::shellQuote;
 using fixtures::TerminalSession;
 using namespace std::chrono_literals;
+using namespace std::string_literals;
 
 std::string rstrip(std::string s) {
   while (!s.empty() && (s.back() == ' ' || s.back() == '\n')) s.pop_back();
@@ -128,8 +130,47 @@ TEST(PlayerInTerminal, PlaysDrawsInPlaceAndQuitsOnAKey) { playAndQuit("dummy", f
 
 TEST(PlayerInTerminal, WithoutAudioItWarnsAndPlaysOnSilently) { playAndQuit("nosuchdriver", true); }
 
+TEST(PlayerInTerminal, ATerminalSmallerThanTheScreenIsDrawnInPlaceWithinItsSize) {
+  struct Size {
+    int columns, lines;
+  } sizes[] = {{80, 10}, {30, 30}, {10, 3}, {80, 1}};
+  for (const Size& size : sizes) {
+    Install install;
+    TerminalSession session(install.dir.path(), install.command(), size.columns, size.lines);
+    ASSERT_TRUE(TerminalSession::waitFor([&] {
+      return session.capture().starts_with(
+          std::string("Zorvik Player v1.0").substr(0, static_cast<std::size_t>(size.columns)));
+    })) << session.capture();
+    const int history = session.historySize();
+    std::this_thread::sleep_for(1500ms);  // some 20 screens
+    EXPECT_EQ(session.historySize(), history) << size.columns << "x" << size.lines;
+    std::string screen = session.capture();
+    EXPECT_TRUE(
+        screen.starts_with("Zorvik Player"s.substr(0, static_cast<std::size_t>(size.columns))))
+        << screen;
+    session.sendKeys("q");
+    ASSERT_TRUE(TerminalSession::waitFor([&] { return session.ended(); }));
+  }
+}
+
+TEST(PlayerInTerminal, AKeyIsNotEchoedAndANoSoundWarningIsSaidAgainOnceTheTerminalIsBack) {
+  Install install;
+  // Standard error on the terminal too: the first screen draws over the
+  // warning, which is therefore said again at the end.
+  TerminalSession session(install.dir.path(), "SDL_AUDIODRIVER=nosuchdriver " +
+                                                  shellQuote(install.player) + " song.zvo");
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return showsScreen(session); }));
+  session.sendKeys("%");
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return session.ended(); }));
+  const std::string screen = session.capture();
+  EXPECT_EQ(screen.find('%'), std::string::npos) << "the key was echoed:\n" << screen;
+  EXPECT_NE(screen.find("press any key to exit\nzorvikpla: cannot start audio ("),
+            std::string::npos)
+      << screen;
+}
+
 TEST(PlayerInTerminal, SignalsGiveTheTerminalBack) {
-  for (const char* signal : {"TERM", "INT", "HUP", "QUIT"}) {
+  for (const char* signal : {"TERM", "INT", "HUP", "QUIT", "PIPE", "USR1"}) {
     Install install;
     TerminalSession session(install.dir.path(), install.command());
     ASSERT_TRUE(TerminalSession::waitFor([&] { return showsScreen(session); })) << signal;

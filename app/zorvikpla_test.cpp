@@ -144,6 +144,20 @@ TEST(PlayerProgram, AsksSdlForTheExactFormatAndFeedsItTheExactStream) {
   for (std::size_t i = 0; i < sound.size(); ++i) ASSERT_EQ(sound[i], expected[i]) << i;
 }
 
+TEST(PlayerProgram, EachScreenReachesAFileAsItIsDrawn) {
+  // Not a terminal: the exact bytes, each line flushed, so whoever reads
+  // the file sees a screen as soon as it is drawn. The sound card's
+  // stand-in asks for one buffer only, which ends one step: one screen,
+  // and then the player waits for its key.
+  Install install("zorvikpla", {{"default.zvi", fixtures::bankFile(fixtures::countingSamples(9))}});
+  fixtures::TempDir dir;
+  std::string song = songPath(dir, fixtures::emptySong(255));
+  auto r = run("cd " + shellQuote(dir.path().string()) + " && ((sleep 3; echo q) | " +
+               "LD_LIBRARY_PATH=" + shellQuote(ZORVIK_SDL_STANDIN) + " ZORVIK_SDL_BUFFERS=1 " +
+               shellQuote(install.player) + " song.zvo > out &) ; sleep 1.5; wc -l < out");
+  EXPECT_EQ(r.out, "21\n");
+}
+
 TEST(PlayerProgram, MissingInstrumentsFolder) {
   fixtures::TempDir dir;
   fs::copy_file(kPlayer, dir / "zorvikpla");

@@ -63,7 +63,7 @@ void applySaved() {
 }
 
 void take() {
-  if (rawAlways.load() || waiting.load()) applyRaw();
+  applyRaw();
   if (drawing.load()) writeIfReady(kEnter, sizeof kEnter - 1);
   taken.store(true);
 }
@@ -140,7 +140,6 @@ Terminal::Terminal(TerminalUse use) {
     rawSettings.c_cc[VTIME] = 0;
     haveSettings.store(true);
   }
-  rawAlways.store(keys_ && !use.rawOnlyWhileWaiting);
   drawing.store(screen_);
   released.store(false);
   handleTerminalSignals(giveBack, takeBack);
@@ -194,13 +193,9 @@ bool Terminal::read(std::string& bytes, std::chrono::milliseconds timeout) {
 }
 
 void Terminal::waitKey() {
-  waiting.store(true);
-  if (keys_ && taken.load()) applyRaw();
   char key;
   while (::read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
   }
-  waiting.store(false);
-  if (keys_ && !rawAlways.load() && taken.load()) applySaved();
 }
 
 void giveTerminalBack() { giveBack(); }

@@ -25,8 +25,6 @@ struct TerminalUse {
   bool keys = false;
   // Ctrl-C and Ctrl-\ stay signals; otherwise they are keys like any other.
   bool keySignals = true;
-  // Raw only inside waitKey(), cooked the rest of the time.
-  bool rawOnlyWhileWaiting = false;
 };
 
 // At most one at a time in a process: the signal handlers share its state.

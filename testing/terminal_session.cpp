@@ -36,6 +36,14 @@ int TerminalSession::historySize() {
   return std::stoi("0" + tmux("display-message -p '#{history_size}'"));
 }
 
+bool TerminalSession::cursorVisible() {
+  return tmux("display-message -p '#{cursor_flag}'").starts_with("1");
+}
+
+void TerminalSession::record(const std::filesystem::path& path) {
+  tmux("pipe-pane -o " + shellQuote("cat >> " + shellQuote(path.string())));
+}
+
 void TerminalSession::sendKeys(const std::string& keys) { tmux("send-keys " + keys); }
 
 void TerminalSession::signal(const std::string& start, const char* name) {

@@ -26,6 +26,11 @@ class TerminalSession {
   std::string capture();
   // Lines scrolled off the top of the pane into its history.
   int historySize();
+  // Whether the cursor is shown.
+  bool cursorVisible();
+  // From now on every byte the program writes to the terminal is appended
+  // to `path`.
+  void record(const std::filesystem::path& path);
   // tmux send-keys arguments: "q", "Space", "Left", "Escape" ...
   void sendKeys(const std::string& keys);
   // Sends a signal to the processes whose command line starts with `start`.

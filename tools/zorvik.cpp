@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/process.hpp"
 #include "platform/program_folder.hpp"
 #include "tools/command.hpp"
 #include "tools/temporary_files.hpp"
@@ -112,6 +113,9 @@ int dispatch(int argc, char** argv, const Context& context) {
 int main(int argc, char** argv) {
   using namespace zorvik;
   using namespace zorvik::tool;
+  // First of all: no file opened from here on may take the place of a
+  // closed standard stream, or a warning would be written into it.
+  platform::ensureStandardStreams();
   installTemporaryFileCleanup();
   int status = 0;
   try {

@@ -71,7 +71,7 @@ constexpr CommandSpec kSpec{
 // --watch looks this often, and reloads a file once it has not changed
 // for kSettle: an editor that writes in parts is never read half way.
 constexpr auto kWatchEvery = std::chrono::milliseconds(25);
-constexpr auto kSettle = std::chrono::milliseconds(50);
+constexpr auto kSettle = std::chrono::milliseconds(100);
 constexpr auto kKeyWait = std::chrono::milliseconds(10);
 
 class Session {

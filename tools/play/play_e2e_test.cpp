@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <filesystem>
 #include <sstream>
 #include <thread>
@@ -52,12 +54,16 @@ struct Folder {
     fixtures::writeFile(dir / name, fixtures::songFile(s));
     return s;
   }
+  // For play(): no sound device at all.
+  static constexpr const char* kNoDevice = "no device";
   // The command line, from the folder, with the bank path set.
   std::string play(const std::string& args, const std::string& sdl = "") const {
     std::string env = "ZORVIK_BANK_PATH=" + shellQuote((dir / "banks").string()) +
                       " XDG_DATA_HOME=/nonexistent XDG_DATA_DIRS=/nonexistent ";
     if (sdl.empty()) {
       env += "SDL_AUDIODRIVER=dummy ";
+    } else if (sdl == kNoDevice) {
+      env += "SDL_AUDIODRIVER=nosuchdriver ";
     } else {
       env += "LD_LIBRARY_PATH=" + shellQuote(ZORVIK_SDL_STANDIN) + " " + sdl + " ";
     }
@@ -171,6 +177,113 @@ TEST(Play, WatchPicksUpAnEditedSongWithinASecond) {
   ASSERT_TRUE(TerminalSession::waitFor([&] { return session.ended(); }));
 }
 
+TEST(Play, WatchReadsOnlyAFileThatHasStoppedChanging) {
+  // An editor that writes in place, in parts some ms apart: the header
+  // first, then the steps. A half-written song (a header and no notes)
+  // must never play, and the whole one plays within a quarter second.
+  Folder f;
+  auto version = [&](int n) {
+    Song song = fixtures::emptySong(255, "Version " + std::to_string(n), "Tester");
+    for (auto& step : song.cells) step[0] = {3, 1};  // every step a note
+    return decompileSong(song);
+  };
+  auto writeInParts = [&](const std::string& text) {
+    const std::size_t header = text.find("\n\n") + 1;
+    FILE* file = std::fopen((f.dir / "song.txt").c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(text.data(), 1, header, file);
+    std::fflush(file);
+    std::this_thread::sleep_for(35ms);
+    std::fwrite(text.data() + header, 1, text.size() - header, file);
+    std::fclose(file);
+  };
+  const std::string first = version(0);
+  fixtures::writeFile(f.dir / "song.txt", std::vector<std::uint8_t>(first.begin(), first.end()));
+  TerminalSession s(f.dir.path(), f.play("--watch song.txt"), 40, 12);
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return shows(s, "Version 0 by"); }));
+  for (int n = 1; n <= 10; ++n) {
+    writeInParts(version(n));
+    const auto saved = std::chrono::steady_clock::now();
+    const std::string title = "Version " + std::to_string(n) + " by";
+    bool seen = false;
+    while (std::chrono::steady_clock::now() - saved < 400ms) {
+      const std::string screen = s.capture();
+      if (screen.find(title) != std::string::npos) {
+        seen = true;
+        EXPECT_NE(screen.find("1 D4b"), std::string::npos) << "a half-written song plays:\n"
+                                                           << screen;
+      }
+      std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_TRUE(seen) << "version " << n << " never played";
+    EXPECT_TRUE(TerminalSession::waitFor([&] { return shows(s, title); }, 250ms));
+  }
+  s.sendKeys("q");
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return s.ended(); }));
+}
+
+TEST(Play, WatchFindsABankThatAppearsAndASongWhoseFolderComesBack) {
+  Folder f;
+  fs::create_directories(f.dir / "songs");
+  Song song = f.song("songs/a.zvo", "Watched", "mine.zvi");
+  TerminalSession s(f.dir.path(), f.play("--watch songs/a.zvo"));
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return shows(s, "bank mine.zvi not found"); }));
+  // The bank appears beside the song: it plays.
+  fixtures::writeFile(f.dir / "songs" / "mine.zvi", fixtures::bankFile(f.samples, "Mine", "Me"));
+  EXPECT_TRUE(TerminalSession::waitFor([&] { return shows(s, "Samplebank: Mine by Me"); }, 2s))
+      << s.capture();
+  EXPECT_FALSE(shows(s, "not found"));
+  // Moved away and back.
+  fs::rename(f.dir / "songs" / "mine.zvi", f.dir / "mine.zvi");
+  EXPECT_TRUE(TerminalSession::waitFor([&] { return shows(s, "bank mine.zvi not found"); }, 2s));
+  fs::rename(f.dir / "mine.zvi", f.dir / "songs" / "mine.zvi");
+  EXPECT_TRUE(TerminalSession::waitFor([&] { return shows(s, "Samplebank: Mine by Me"); }, 2s));
+  // The song's folder removed: said so, and the song plays on.
+  fs::remove_all(f.dir / "songs");
+  EXPECT_TRUE(TerminalSession::waitFor([&] { return shows(s, "songs/a.zvo is gone"); }, 2s))
+      << s.capture();
+  EXPECT_TRUE(shows(s, "Title:      Watched"));
+  // And made again, with a new version: found again.
+  fs::create_directories(f.dir / "songs");
+  fixtures::writeFile(f.dir / "songs" / "mine.zvi", fixtures::bankFile(f.samples, "Mine", "Me"));
+  song.title = makeTextField("Back Again");
+  fixtures::writeFile(f.dir / "songs" / "a.zvo", fixtures::songFile(song));
+  EXPECT_TRUE(TerminalSession::waitFor([&] { return shows(s, "Title:      Back Again"); }, 2s))
+      << s.capture();
+  EXPECT_FALSE(shows(s, "is gone"));
+  s.sendKeys("q");
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return s.ended(); }));
+}
+
+TEST(Play, NextDuringASaveStormIsNotUndone) {
+  Folder f;
+  Song a = f.song("a.zvo", "Stormy");
+  f.song("b.zvo", "Calm");
+  TerminalSession s(f.dir.path(), f.play("--watch --loops 5 a.zvo b.zvo"));
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return shows(s, "Title:      Stormy"); }));
+  std::atomic<bool> stop{false};
+  std::thread storm([&] {
+    for (int n = 0; !stop.load(); ++n) {
+      a.tempo = static_cast<std::uint8_t>(250 + n % 5);
+      fixtures::writeFile(f.dir / "edit.zvo", fixtures::songFile(a));
+      fs::rename(f.dir / "edit.zvo", f.dir / "a.zvo");
+      std::this_thread::sleep_for(15ms);
+    }
+  });
+  std::this_thread::sleep_for(300ms);
+  s.sendKeys("n");
+  bool calm = TerminalSession::waitFor([&] { return shows(s, "Title:      Calm"); }, 2s);
+  // And it stays: the song that changes is not reloaded over it.
+  bool stayed =
+      calm && !TerminalSession::waitFor([&] { return shows(s, "Title:      Stormy"); }, 1s);
+  stop.store(true);
+  storm.join();
+  EXPECT_TRUE(calm);
+  EXPECT_TRUE(stayed) << s.capture();
+  s.sendKeys("q");
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return s.ended(); }));
+}
+
 TEST(Play, ASmallTerminalGetsTheCompactView) {
   Folder f;
   f.song("a.zvo", "Compact");
@@ -201,6 +314,7 @@ TEST(Play, TheTerminalComesBackAsItWas) {
   ASSERT_TRUE(TerminalSession::waitFor([&] { return session.ended(); }));
   EXPECT_EQ(session.capture(), before);
   EXPECT_EQ(session.historySize(), 0);
+  EXPECT_TRUE(session.cursorVisible());
   EXPECT_EQ(session.file("after"), session.file("before"));
   // And after a stop (Ctrl-Z) and a continue; then signals. (The song by
   // its whole path: the signals go to this test's player only.)
@@ -220,14 +334,129 @@ TEST(Play, TheTerminalComesBackAsItWas) {
     EXPECT_EQ(s.file("status"), "0\n");
     EXPECT_EQ(s.file("after"), s.file("before"));
   }
-  for (const char* signal : {"TERM", "INT", "HUP", "QUIT"}) {
+  for (const char* signal : {"TERM", "INT", "HUP", "QUIT", "PIPE", "USR1", "ALRM"}) {
     TerminalSession s(f.dir.path(), "printf 'kept\\n'; " + f.play(shellQuote(song)));
     ASSERT_TRUE(TerminalSession::waitFor([&] { return shows(s, "Title:      Alternate"); }));
     s.signal(player, signal);
     ASSERT_TRUE(TerminalSession::waitFor([&] { return s.ended(); })) << signal;
     EXPECT_EQ(lines(s.capture()).at(0), "kept") << signal;
     EXPECT_EQ(s.file("after"), s.file("before")) << signal;
+    EXPECT_TRUE(s.cursorVisible()) << signal;
   }
+}
+
+TEST(Play, CtrlSFreezesNothingAndSignalsStillEndIt) {
+  // Flow control off: Ctrl-S is a key like any other, the screen goes on,
+  // q still quits; and a signal after it ends the program at once.
+  Folder f;
+  f.song("a.zvo", "Flow");
+  const std::string song = (f.dir / "a.zvo").string();
+  for (const char* end : {"q", "TERM"}) {
+    TerminalSession s(f.dir.path(), f.play(shellQuote(song)));
+    ASSERT_TRUE(TerminalSession::waitFor([&] { return playhead(s.capture()) >= 0; }));
+    s.sendKeys("C-s");
+    const int before = playhead(s.capture());
+    EXPECT_TRUE(TerminalSession::waitFor([&] { return playhead(s.capture()) != before; }, 2s))
+        << "the screen froze";
+    if (std::string(end) == "q") {
+      s.sendKeys("q");
+    } else {
+      s.signal(kZorvik + " play " + song, end);
+    }
+    ASSERT_TRUE(TerminalSession::waitFor([&] { return s.ended(); }, 3s)) << end;
+    EXPECT_EQ(s.file("after"), s.file("before"));
+  }
+}
+
+TEST(Play, HoweverSmallTheTerminalTheStatusStaysAndNothingScrolls) {
+  Folder f;
+  f.song("a.zvo", "Tiny");
+  struct Size {
+    int columns, lines;
+    std::string shown;  // on the first line
+  } sizes[] = {{80, 5, "Tiny by Tester"},
+               {80, 2, "song 1/1 | loop 1 |"},
+               {80, 1, "step "},
+               {20, 1, "step "},
+               {1, 1, "s"}};
+  for (const Size& size : sizes) {
+    TerminalSession s(f.dir.path(), f.play("a.zvo"), size.columns, size.lines);
+    ASSERT_TRUE(TerminalSession::waitFor([&] {
+      return lines(s.capture()).size() >= 1 && lines(s.capture())[0].starts_with(size.shown);
+    })) << size.columns
+        << "x" << size.lines << ": " << s.capture();
+    if (size.lines == 1 && size.columns >= 20) {
+      EXPECT_NE(s.capture().find("| song 1/1"), std::string::npos) << s.capture();
+    }
+    std::this_thread::sleep_for(700ms);  // some ten steps, each drawn
+    EXPECT_EQ(s.historySize(), 0) << size.columns << "x" << size.lines;
+    s.sendKeys("q");
+    ASSERT_TRUE(TerminalSession::waitFor([&] { return s.ended(); }));
+  }
+}
+
+TEST(Play, ATerminalThatTakesNoControlSequencesGetsNone) {
+  Folder f;
+  f.song("a.zvo", "Plain");
+  for (const char* term : {"dumb", "", "no-such-terminal"}) {
+    fixtures::TempDir out;
+    TerminalSession s(f.dir.path(), "sleep 0.5; TERM=" + shellQuote(term) + " " +
+                                        f.play("--loops 1 a.zvo", "ZORVIK_SDL_PACE=20"));
+    s.record(out / "bytes");
+    ASSERT_TRUE(TerminalSession::waitFor([&] { return s.ended(); })) << term;
+    EXPECT_EQ(s.file("status"), "0\n");
+    const std::string bytes = fixtures::readText(out / "bytes");
+    EXPECT_NE(bytes.find("Playing: Plain by Tester"), std::string::npos) << term << ": " << bytes;
+    EXPECT_EQ(bytes.find('\x1b'), std::string::npos) << term;
+  }
+}
+
+TEST(Play, TheStatusLineSaysTheLengthTheBoundsAndWhenThereIsNoSound) {
+  Folder f;
+  f.song("a.zvo", "Status");
+  // No device at all: the warning stays in the status line.
+  TerminalSession s(f.dir.path(), f.play("a.zvo 2> err", Folder::kNoDevice));
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return shows(s, "Title:      Status"); }));
+  EXPECT_TRUE(shows(s, "no sound device: playing silently")) << s.capture();
+  // One loop of 96 steps at tempo 255 lasts 7 s.
+  EXPECT_TRUE(shows(s, " / 0:07")) << s.capture();
+  s.sendKeys("?");
+  EXPECT_TRUE(TerminalSession::waitFor([&] { return shows(s, "space pause q quit"); }));
+  s.sendKeys("?");
+  EXPECT_TRUE(TerminalSession::waitFor([&] { return shows(s, "no sound device"); }));
+  for (int i = 0; i < 25; ++i) s.sendKeys("+");
+  EXPECT_TRUE(TerminalSession::waitFor([&] { return shows(s, "| +20 dB (max)"); })) << s.capture();
+  s.sendKeys("q");
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return s.ended(); }));
+}
+
+TEST(Play, PreviousOnTheFirstSongStartsItAgain) {
+  Folder f;
+  f.song("a.zvo", "Again");
+  TerminalSession s(f.dir.path(), f.play("a.zvo"));
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return playhead(s.capture()) >= 12; }));
+  s.sendKeys("p");
+  EXPECT_TRUE(TerminalSession::waitFor(
+      [&] {
+        int at = playhead(s.capture());
+        return at >= 0 && at < 6;
+      },
+      2s))
+      << s.capture();
+  s.sendKeys("q");
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return s.ended(); }));
+}
+
+TEST(Play, EachErrorIsSaidOnceHoweverOftenItHappens) {
+  Folder f;
+  f.song("a.zvo", "Loads");
+  TerminalSession s(f.dir.path(), f.play("missing.zvo a.zvo 2> err"));
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return shows(s, "Title:      Loads"); }));
+  for (int i = 0; i < 30; ++i) s.sendKeys("p");
+  std::this_thread::sleep_for(300ms);
+  s.sendKeys("q");
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return s.ended(); }));
+  EXPECT_EQ(s.file("err"), "zorvik: cannot read missing.zvo: No such file or directory\n");
 }
 
 TEST(Play, TheSoundIsTheExactStreamAndNeverWaitsForOutput) {
