@@ -255,6 +255,40 @@ TEST(Play, WatchFindsABankThatAppearsAndASongWhoseFolderComesBack) {
   ASSERT_TRUE(TerminalSession::waitFor([&] { return s.ended(); }));
 }
 
+TEST(Play, WatchReadsABankAgainOnlyWhenTheBankChanged) {
+  // A large bank and a song saved twenty times a second: the bank is read
+  // once, and again only when it changes, so memory stays near one copy.
+  Folder f;
+  fixtures::SampleSet samples;
+  for (auto& s : samples) s.assign(1'500'000, 1000);  // 48 MB in all
+  fixtures::writeFile(f.dir / "big.zvi", fixtures::bankFile(samples, "Big", "Me"));
+  Song song = f.song("a.zvo", "Saved", "big.zvi");
+  const std::string path = (f.dir / "a.zvo").string();
+  TerminalSession s(f.dir.path(), f.play("--watch " + shellQuote(path)));
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return shows(s, "Samplebank: Big by Me"); }));
+  auto peak = [&] {
+    auto r = run("grep VmHWM /proc/$(pgrep -n -f " +
+                 shellQuote("^" + kZorvik + " play --watch " + path) + ")/status | tr -dc 0-9");
+    return std::stoll("0" + r.out) * 1024;
+  };
+  const long long bank = 48'000'000;
+  for (int n = 0; n < 20; ++n) {
+    song.title = makeTextField("Saved " + std::to_string(n));
+    fixtures::writeFile(f.dir / "edit.zvo", fixtures::songFile(song));
+    fs::rename(f.dir / "edit.zvo", f.dir / "a.zvo");
+    std::this_thread::sleep_for(50ms);
+  }
+  EXPECT_TRUE(TerminalSession::waitFor([&] { return shows(s, "Title:      Saved 19"); }, 2s));
+  EXPECT_LT(peak(), bank * 3 / 2) << "the bank was read again";
+  // A changed bank is read: for a moment there are two.
+  fixtures::writeFile(f.dir / "big2.zvi", fixtures::bankFile(samples, "Bigger", "Me"));
+  fs::rename(f.dir / "big2.zvi", f.dir / "big.zvi");
+  EXPECT_TRUE(TerminalSession::waitFor([&] { return shows(s, "Samplebank: Bigger by Me"); }, 3s));
+  EXPECT_LT(peak(), bank * 5 / 2);
+  s.sendKeys("q");
+  ASSERT_TRUE(TerminalSession::waitFor([&] { return s.ended(); }));
+}
+
 TEST(Play, NextDuringASaveStormIsNotUndone) {
   Folder f;
   Song a = f.song("a.zvo", "Stormy");

@@ -8,6 +8,7 @@
 #include <random>
 #include <thread>
 
+#include "display/safe_text.hpp"
 #include "display/screen.hpp"
 #include "testing/fixtures.hpp"
 #include "tools/play/clock.hpp"
@@ -140,6 +141,31 @@ TEST(View, FullWhenItFitsCompactWhenNotAndNeverWiderOrLongerThanTheTerminal) {
     EXPECT_TRUE(view[0].starts_with(s.first)) << s.columns << "x" << s.lines << ": " << view[0];
     for (const auto& line : view) EXPECT_LE(displayWidth(line), s.columns);
   }
+}
+
+TEST(View, WideCharactersTakeTwoColumns) {
+  // A CJK title fills the compact view's width in columns, not in bytes
+  // or characters: nothing wraps.
+  Song song =
+      fixtures::emptySong(100, "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e\xe3\x81\xae\xe6\xad\x8c",
+                          "\xe5\xb1\xb1\xe7\x94\xb0");  // 日本語の歌, 山田
+  auto deck = deckOf(song, fixtures::countingSamples(1));
+  for (int columns : {30, 12, 11, 3, 1}) {
+    auto view = playView(*deck, 0, Status{}, columns, 8);
+    for (const auto& line : view) EXPECT_LE(displayWidth(line), columns) << columns << ": " << line;
+  }
+  EXPECT_EQ(playView(*deck, 0, Status{}, 11, 8)[0],
+            "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e\xe3\x81\xae\xe6\xad\x8c ");
+  EXPECT_EQ(playView(*deck, 0, Status{}, 12, 8)[0],
+            "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e\xe3\x81\xae\xe6\xad\x8c b");
+  struct Case {
+    std::string text;
+    int width;
+  } widths[] = {{"abc", 3},       {"K\xc3\xa4se", 4},      {"\xe6\x97\xa5", 2},
+                {"e\xcc\x81", 1}, {"\xf0\x9f\x8e\xb5", 2}, {"", 0}};
+  for (const Case& c : widths) EXPECT_EQ(displayWidth(c.text), c.width) << c.text;
+  EXPECT_EQ(fitToWidth("K\xc3\xa4se", 2), "K\xc3\xa4");
+  EXPECT_EQ(fitToWidth("\xe6\x97\xa5\xe6\x9c\xac", 3), "\xe6\x97\xa5");
 }
 
 TEST(View, TheStatusLineCountsTimeAndTheVolumeAsPeopleReadThem) {
