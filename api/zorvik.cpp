@@ -101,8 +101,8 @@ zorvik_player* zorvik_player_new(const void* song, size_t song_size, const void*
   zorvik_player* player = nullptr;
   reporting(error, error_size, [&] {
     Song s = readSongOrText(MemorySource(bytesOf(song, song_size)));
-    auto b = std::make_shared<const SampleBank>(
-        readSampleBank(MemorySource(bytesOf(bank, bank_size))));
+    auto b =
+        std::make_shared<const SampleBank>(readSampleBank(MemorySource(bytesOf(bank, bank_size))));
     player = new zorvik_player(s, std::move(b));
   });
   return player;

@@ -108,8 +108,8 @@ TEST(Playback, AMutedChannelIsNotHeardAndTheOthersAre) {
   struct Case {
     unsigned heard;
     bool silent;
-  } cases[] = {{0b001, false}, {0b011, false}, {0b101, false}, {0b110, true}, {0b010, true},
-               {0b100, true},  {0b000, true}};
+  } cases[] = {{0b001, false}, {0b011, false}, {0b101, false}, {0b110, true},
+               {0b010, true},  {0b100, true},  {0b000, true}};
   for (const Case& c : cases) {
     Playback playback(song, shared(fixtures::makeBank(samples)));
     playback.setHeard(c.heard);
@@ -184,8 +184,8 @@ TEST(Playback, SeeksGoToTheStartOfAStepAsIfPlayingHadReachedIt) {
   struct Case {
     long long steps;
     PlayPosition at;
-  } cases[] = {{0, {1, 10, 0}}, {5, {1, 15, 0}}, {-11, {0, 95, 0}}, {90, {2, 4, 0}},
-               {-1000, {0, 0, 0}}};
+  } cases[] = {
+      {0, {1, 10, 0}}, {5, {1, 15, 0}}, {-11, {0, 95, 0}}, {90, {2, 4, 0}}, {-1000, {0, 0, 0}}};
   for (const Case& c : cases) {
     Playback playback(song, bank, 3);
     playback.seek({1, 10, 77});
@@ -216,7 +216,8 @@ TEST(Playback, AReplacedSongGoesOnFromTheSamePlace) {
   Song song = busySong(245);
   const std::size_t perStep = static_cast<std::size_t>(stepLength(245));
   const std::size_t before = 100 * perStep + perStep / 2;
-  const std::vector<std::int16_t> expected = fixtures::streamOf(song, samples, before + 3 * perStep);
+  const std::vector<std::int16_t> expected =
+      fixtures::streamOf(song, samples, before + 3 * perStep);
 
   // The same song and bank again, mid-step: not one sample changes.
   Playback same(song, bank);

@@ -101,7 +101,12 @@ bool knownTerminal(const std::string& name) {
     struct stat st {};
     for (const std::string& sub :
          {std::string(1, name[0]), std::string{kHex[first >> 4], kHex[first & 15]}}) {
-      if (::stat((dir + "/" + sub + "/" + name).c_str(), &st) == 0) return true;
+      std::string path = dir;
+      path += '/';
+      path += sub;
+      path += '/';
+      path += name;
+      if (::stat(path.c_str(), &st) == 0) return true;
     }
   }
   return false;

@@ -395,7 +395,7 @@ TEST(Play, CtrlSFreezesNothingAndSignalsStillEndIt) {
     if (std::string(end) == "q") {
       s.sendKeys("q");
     } else {
-      s.signal(kZorvik + " play " + song, end);
+      s.signal(std::string(kZorvik).append(" play ").append(song), end);
     }
     ASSERT_TRUE(TerminalSession::waitFor([&] { return s.ended(); }, 3s)) << end;
     EXPECT_EQ(s.file("after"), s.file("before"));
@@ -416,7 +416,7 @@ TEST(Play, HoweverSmallTheTerminalTheStatusStaysAndNothingScrolls) {
   for (const Size& size : sizes) {
     TerminalSession s(f.dir.path(), f.play("a.zvo"), size.columns, size.lines);
     ASSERT_TRUE(TerminalSession::waitFor([&] {
-      return lines(s.capture()).size() >= 1 && lines(s.capture())[0].starts_with(size.shown);
+      return !lines(s.capture()).empty() && lines(s.capture())[0].starts_with(size.shown);
     })) << size.columns
         << "x" << size.lines << ": " << s.capture();
     if (size.lines == 1 && size.columns >= 20) {

@@ -325,6 +325,7 @@ TEST(Feed, TwoThreadsCommandsAsFastAsTheyComeWhileTheCallbackRenders) {
   HeardClock clock(static_cast<int>(kSampleRate));
   Feed feed(clock);
   std::vector<std::shared_ptr<const Deck>> decks;
+  decks.reserve(4);
   for (int i = 0; i < 4; ++i)
     decks.push_back(deckOf(notes(static_cast<std::uint8_t>(200 + i), 1), samples, i));
   feed.send(playing(FeedCommand::Kind::Play, decks[0], 0, 1));
