@@ -10,8 +10,10 @@
 
 #include "display/screen.hpp"
 #include "engine/mixer.hpp"
+#include "engine/song_midi.hpp"
 #include "formats/song_text.hpp"
 #include "testing/fixtures.hpp"
+#include "testing/midi_reader.hpp"
 
 namespace zorvik {
 namespace {
@@ -273,6 +275,68 @@ TEST(Api, ScreenAndTexts) {
   EXPECT_STREQ(bank, "drums.zvi");
   EXPECT_EQ(zorvik_song_bank("zvkq", 4, bank, sizeof bank), -1);
   EXPECT_STREQ(bank, "line 1, column 1: expected 'title' before the first step");
+}
+
+TEST(Api, SongMidiIsTheCoresFileOfThatManyLoops) {
+  Song song = fixtures::emptySong(230);
+  for (int step = 0; step < kSteps; step += 5) song.cells[step][step % 3] = {1, 2};
+  const auto samples = fixtures::countingSamples(3000);
+  const Files f = files(song, samples);
+  const SampleBank bank = fixtures::makeBank(samples);
+  auto midi = [&](const std::vector<std::uint8_t>& songBytes, unsigned loops, std::uint8_t* out,
+                  std::size_t size, std::string* error = nullptr) {
+    char message[128] = "untouched";
+    std::size_t n = zorvik_song_midi(songBytes.data(), songBytes.size(), f.bank.data(),
+                                     f.bank.size(), loops, out, size, message, sizeof message);
+    if (error) *error = message;
+    return n;
+  };
+  const std::uint64_t loop = kSteps * static_cast<std::uint64_t>(stepLength(song.tempo));
+  for (unsigned loops : {0u, 1u, 3u}) {
+    const std::vector<std::uint8_t> expected = songMidiFile(song, bank, std::max(loops, 1u) * loop);
+    std::string error;
+    EXPECT_EQ(midi(f.song, loops, nullptr, 0, &error), expected.size()) << loops;
+    EXPECT_EQ(error, "untouched");
+    // Too small by a byte: the length, and nothing written.
+    std::vector<std::uint8_t> out(expected.size(), 0xAA);
+    EXPECT_EQ(midi(f.song, loops, out.data(), out.size() - 1), expected.size());
+    EXPECT_EQ(out, std::vector<std::uint8_t>(expected.size(), 0xAA));
+    EXPECT_EQ(midi(f.song, loops, out.data(), out.size()), expected.size());
+    EXPECT_EQ(out, expected) << loops;
+    EXPECT_EQ(fixtures::midiNotes(fixtures::readMidiFile(out)).size(),
+              (kSteps + 4) / 5 * std::max(loops, 1u));
+  }
+  // A song text is the same song.
+  const std::string text = decompileSong(song);
+  std::vector<std::uint8_t> fromText(text.begin(), text.end());
+  std::vector<std::uint8_t> a(100000), b(100000);
+  std::size_t n = midi(f.song, 2, a.data(), a.size());
+  EXPECT_EQ(midi(fromText, 2, b.data(), b.size()), n);
+  EXPECT_EQ(a, b);
+
+  Files slow = files(fixtures::emptySong(0), samples);
+  struct Case {
+    std::vector<std::uint8_t> song, bank;
+    unsigned loops;
+    std::string message;
+  } cases[] = {
+      {{'x', 0}, f.bank, 1, "not a valid .zvo file"},
+      {f.song, {}, 1, "not a valid .zvi file"},
+      // Four loops of the slowest tempo fit; five do not.
+      {slow.song, slow.bank, 5,
+       "that is 2:29:59 long, and a MIDI file holds at most 2:19:47: render fewer loops"},
+  };
+  for (const auto& c : cases) {
+    char message[128] = "untouched";
+    std::uint8_t out[16] = {};
+    EXPECT_EQ(zorvik_song_midi(c.song.data(), c.song.size(), c.bank.data(), c.bank.size(), c.loops,
+                               out, sizeof out, message, sizeof message),
+              0u);
+    EXPECT_EQ(std::string(message).substr(0, c.message.size()), c.message);
+  }
+  EXPECT_GT(zorvik_song_midi(slow.song.data(), slow.song.size(), slow.bank.data(), slow.bank.size(),
+                             4, nullptr, 0, nullptr, 0),
+            0u);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "api_support.hpp"
 #include "display/roll.hpp"
 #include "display/screen.hpp"
 #include "engine/playback.hpp"
@@ -21,27 +22,15 @@
 #include "formats/song_text.hpp"
 
 using namespace zorvik;
+using namespace zorvik::api;
 
 static_assert(ZORVIK_SAMPLE_RATE == kSampleRate && ZORVIK_STEPS == kSteps &&
               ZORVIK_SCREEN_LINES == kScreenLines && ZORVIK_SONG_FILE_SIZE == kSongV2FileSize);
 
 namespace {
 
-// Copies text into a caller's buffer of size bytes, cut to fit, zero-ended.
-void copyText(std::string_view text, char* out, std::size_t size) {
-  if (out == nullptr || size == 0) return;
-  std::size_t n = std::min(text.size(), size - 1);
-  std::memcpy(out, text.data(), n);
-  out[n] = '\0';
-}
-
 // A step number of any sign, as the step of the loop it falls on.
 int wrapStep(int step) { return ((step % kSteps) + kSteps) % kSteps; }
-
-std::span<const std::uint8_t> bytesOf(const void* data, std::size_t size) {
-  if (data == nullptr) return {};
-  return {static_cast<const std::uint8_t*>(data), size};
-}
 
 }  // namespace
 
@@ -73,24 +62,6 @@ struct zorvik_player {
     copyText(textOf(playback.bank().header.author), bankAuthor, sizeof bankAuthor);
   }
 };
-
-namespace {
-
-// Runs f; an exception becomes its message in the caller's buffer and -1.
-template <typename F>
-int reporting(char* error, std::size_t size, F f) {
-  try {
-    f();
-    return 0;
-  } catch (const std::bad_alloc&) {
-    copyText("out of memory", error, size);
-  } catch (const std::exception& e) {
-    copyText(e.what(), error, size);
-  }
-  return -1;
-}
-
-}  // namespace
 
 extern "C" {
 

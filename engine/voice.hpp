@@ -31,15 +31,21 @@ inline void startNote(Voice& voice, const Sample& sample, int pitch, double incr
   voice.active = sample.length > 0;
 }
 
-// The voice's next value; advances it by one output sample.
-inline std::int16_t renderVoice(Voice& voice) {
-  if (!voice.active) return 0;
-  std::int16_t value = voice.sample->data[static_cast<std::uint32_t>(voice.position)];
+// Moves a sounding voice on by one output sample; it falls silent once its
+// position reaches the sample's length.
+inline void stepVoice(Voice& voice) {
   voice.position += voice.increment;
   if (voice.position >= static_cast<double>(voice.sample->length)) {
     voice.active = false;
     voice.position = 0.0;
   }
+}
+
+// The voice's next value; advances it by one output sample.
+inline std::int16_t renderVoice(Voice& voice) {
+  if (!voice.active) return 0;
+  std::int16_t value = voice.sample->data[static_cast<std::uint32_t>(voice.position)];
+  stepVoice(voice);
   return value;
 }
 

@@ -2,7 +2,8 @@
 // byte says how many of the rest are the song (a .zvo file or a text, in
 // steps of 8 bytes), the rest is the bank. zorvik_player_new either fails
 // with a message or makes a player that renders, seeks and draws screens,
-// whatever the files hold; and the stream it renders is the engine's.
+// whatever the files hold; and the stream it renders is the engine's. The
+// same bytes make a MIDI file.
 
 #include <zorvik/zorvik.h>
 
@@ -61,5 +62,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(std::strlen(text) <= 32);
   }
   zorvik_player_free(player);
+
+  // The MIDI file of the same bytes: its length first, then the file.
+  const unsigned loops = data[0] % 3;
+  const std::size_t length =
+      zorvik_song_midi(song, songSize, bank, bankSize, loops, nullptr, 0, error, sizeof error);
+  FUZZ_CHECK(length > 14);
+  std::vector<std::uint8_t> midi(length);
+  FUZZ_CHECK(zorvik_song_midi(song, songSize, bank, bankSize, loops, midi.data(), midi.size(),
+                              error, sizeof error) == length);
+  FUZZ_CHECK(std::memcmp(midi.data(), "MThd", 4) == 0);
   return 0;
 }

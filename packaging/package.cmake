@@ -17,8 +17,9 @@ samples, as 16-bit mono sound at 32004 Hz.
 
 zorvikpla plays a song in an endless loop and draws its piano roll in the
 terminal. zorvik plays songs with keys to pause, seek, mute and change the
-volume; renders them to WAV, FLAC, AIFF, Ogg Vorbis, Opus or MP3 files;
-turns songs into text and back; and builds and inspects sample banks.
+volume; renders them to WAV, FLAC, AIFF, Ogg Vorbis, Opus or MP3 files
+and their notes to MIDI files; turns songs into text and back; and builds
+and inspects sample banks.
 
 The package holds a default bank of 16 synthesised instruments, demo songs,
 and libzorvik, a C library that renders songs.")

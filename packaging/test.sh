@@ -99,10 +99,10 @@ check_man() {
 # ---------------------------------------------------------------------------
 # Completion cases: the words typed ("_" for the empty word being completed)
 # and what completes them, sorted. The fixture folder holds a.zvi b.zvo
-# c.txt d.WAV e.flac f.mp3 g.ogg other.bin and the folder sub.
+# c.txt d.WAV e.flac f.mp3 g.ogg h.mid other.bin and the folder sub.
 completion_fixture() {
   mkdir -p "$tmp/files/sub"
-  (cd "$tmp/files" && touch a.zvi b.zvo c.txt d.WAV e.flac f.mp3 g.ogg other.bin)
+  (cd "$tmp/files" && touch a.zvi b.zvo c.txt d.WAV e.flac f.mp3 g.ogg h.mid other.bin)
 }
 
 bash_cases() {
@@ -122,11 +122,11 @@ zorvik render --bank _                  => a.zvi sub
 zorvik render --bank = _                => a.zvi sub
 zorvik render --bank=                   => --bank=a.zvi --bank=sub
 zorvik render -r 4                      => 44100 48000
-zorvik render b.zvo _                   => d.WAV e.flac f.mp3 g.ogg sub
-zorvik render --seconds 3 b.zvo _       => d.WAV e.flac f.mp3 g.ogg sub
-zorvik render --seconds = 3 b.zvo _     => d.WAV e.flac f.mp3 g.ogg sub
+zorvik render b.zvo _                   => d.WAV e.flac f.mp3 g.ogg h.mid sub
+zorvik render --seconds 3 b.zvo _       => d.WAV e.flac f.mp3 g.ogg h.mid sub
+zorvik render --seconds = 3 b.zvo _     => d.WAV e.flac f.mp3 g.ogg h.mid sub
 zorvik render b.zvo out.wav _           =>
-zorvik render -- -x _                   => d.WAV e.flac f.mp3 g.ogg sub
+zorvik render -- -x _                   => d.WAV e.flac f.mp3 g.ogg h.mid sub
 zorvik info _                           => b.zvo c.txt sub
 zorvik song decompile --sparse b.zvo _  => c.txt sub
 zorvik song compile _                   => c.txt sub
@@ -184,8 +184,8 @@ zorvik bank _                           => build extract list
 zorvik play --                          => --bank --help --loops --quiet --version --watch
 zorvik play -b _                        => a.zvi sub/
 zorvik render --bank=                   => --bank=a.zvi --bank=sub/
-zorvik render b.zvo _                   => d.WAV e.flac f.mp3 g.ogg sub/
-zorvik render --loops 2 b.zvo _         => d.WAV e.flac f.mp3 g.ogg sub/
+zorvik render b.zvo _                   => d.WAV e.flac f.mp3 g.ogg h.mid sub/
+zorvik render --loops 2 b.zvo _         => d.WAV e.flac f.mp3 g.ogg h.mid sub/
 zorvik render b.zvo out.wav _           =>
 zorvik song compile _                   => c.txt sub/
 zorvik song compile c.txt _             => b.zvo sub/
@@ -217,7 +217,7 @@ zsh_cases() {
 zorvik _                                => play render info song bank   != a.zvi
 zorvik bank _                           => build list extract          != decompile
 zorvik render -b _                      => a.zvi sub                   != b.zvo c.txt
-zorvik render b.zvo _                   => d.WAV e.flac f.mp3 g.ogg    != a.zvi c.txt other.bin
+zorvik render b.zvo _                   => d.WAV e.flac f.mp3 g.ogg h.mid != a.zvi c.txt other.bin
 zorvik song compile _                   => c.txt sub                   != b.zvo
 zorvik bank build -n N -a A x.zvi _     => d.WAV e.flac g.ogg          != a.zvi c.txt
 zorvik play --                          => --loops --watch --quiet     != --samples

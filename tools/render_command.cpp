@@ -1,7 +1,10 @@
 // zorvik render: the stream the player sends to the sound device, written to
-// an audio file.
+// an audio file, or the notes it plays written to a MIDI file.
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <vector>
@@ -9,6 +12,7 @@
 #include "display/safe_text.hpp"
 #include "engine/gain.hpp"
 #include "engine/playback.hpp"
+#include "engine/song_midi.hpp"
 #include "formats/error.hpp"
 #include "tools/audio_file.hpp"
 #include "tools/bank_search.hpp"
@@ -37,7 +41,7 @@ constexpr OptionSpec kOptions[] = {
 constexpr CommandSpec kSpec{
     "render",
     "SONG OUT",
-    "render a song to WAV, FLAC, AIFF, Ogg Vorbis, Opus or MP3",
+    "render a song to WAV, FLAC, AIFF, Vorbis, Opus, MP3 or MIDI",
     "Writes the sound the player makes for SONG, from its first sample, to OUT. SONG\n"
     "is a .zvo file or a song text; '-' reads it from standard input.\n"
     "\n"
@@ -49,7 +53,10 @@ constexpr CommandSpec kSpec{
     "\n"
     "OUT appears once it is complete, never half written; '-' writes WAV to standard\n"
     "output, header first, as the samples are made. A WAV file past 4 GiB is RF64\n"
-    "(.rf64 writes RF64 at any length); .oga is Ogg Vorbis too.\n",
+    "(.rf64 writes RF64 at any length); .oga is Ogg Vorbis too.\n"
+    "\n"
+    "OUT ending in .mid or .midi gets the song's notes as a Standard MIDI File\n"
+    "instead, a tick for each sample, with no --rate or --gain: see zorvik(1).\n",
     kOptions,
     2,
     2,
@@ -78,13 +85,60 @@ std::uint64_t lengthOf(const ParsedArgs& args, std::uint64_t loopLength) {
   return samples;
 }
 
+// Whether an output is a MIDI file: named .mid or .midi, in any case.
+bool isMidiPath(const std::string& path) {
+  std::string ext = std::filesystem::path(path).extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return std::tolower(c); });
+  return ext == ".mid" || ext == ".midi";
+}
+
+// The song and the bank it plays with; neither may be the output.
+struct Inputs {
+  Song song;
+  SampleBank bank;
+};
+
+Inputs loadInputs(const ParsedArgs& args, const Context& context, const std::string& songPath,
+                  const std::string& outPath) {
+  std::vector<std::string> inputs = {songPath};
+  if (auto bankPath = args.value("bank")) inputs.push_back(*bankPath);
+  refuseInputAsOutput(kSpec, outPath, inputs);
+  Song song = loadSongInput(songPath);
+  FoundBank found = songBank(songPath, song, args.value("bank"), context.programFolder);
+  if (found.isDefault) {
+    warn("bank " + showText(textOf(song.bankName), TextStyle::Escaped) +
+         " not found: rendering with the default bank, " + found.path);
+  }
+  if (!args.has("bank")) refuseInputAsOutput(kSpec, outPath, std::span(&found.path, 1));
+  return {song, std::move(found.bank)};
+}
+
+// The song's notes as a MIDI file, of the length the options give.
+int renderMidi(const ParsedArgs& args, const Context& context, const std::string& songPath,
+               const std::string& outPath) {
+  for (const char* option : {"rate", "gain"}) {
+    if (args.has(option)) {
+      throw UsageError(std::string(kSpec.name),
+                       "--" + std::string(option) + " does not apply to a MIDI file: leave it out");
+    }
+  }
+  const auto [song, bank] = loadInputs(args, context, songPath, outPath);
+  const std::uint64_t length =
+      lengthOf(args, std::uint64_t{kSteps} * static_cast<std::uint64_t>(stepLength(song.tempo)));
+  writeOutputFile(outPath, songMidiFile(song, bank, length));
+  return 0;
+}
+
 int run(const ParsedArgs& args, const Context& context) {
   const std::string songPath = args.operands()[0];
   const std::string outPath = args.operands()[1];
+  if (isMidiPath(outPath)) return renderMidi(args, context, songPath, outPath);
   const OutputFormat* format = outputFormatFor(outPath);
   if (format == nullptr) {
     throw UsageError(std::string(kSpec.name), "cannot tell the format of '" + outPath +
-                                                  "': name it " + knownExtensions() + ", or '-'");
+                                                  "': name it " + knownExtensions() +
+                                                  ", .mid, or '-'");
   }
   std::optional<int> rate;
   if (auto r = args.value("rate"))
@@ -109,17 +163,9 @@ int run(const ParsedArgs& args, const Context& context) {
                 std::to_string(outRate) + " Hz: write .wav or .flac instead");
   }
 
-  std::vector<std::string> inputs = {songPath};
-  if (auto bankPath = args.value("bank")) inputs.push_back(*bankPath);
-  refuseInputAsOutput(kSpec, outPath, inputs);
-  Song song = loadSongInput(songPath);
-  FoundBank found = songBank(songPath, song, args.value("bank"), context.programFolder);
-  if (found.isDefault) {
-    warn("bank " + showText(textOf(song.bankName), TextStyle::Escaped) +
-         " not found: rendering with the default bank, " + found.path);
-  }
-  if (!args.has("bank")) refuseInputAsOutput(kSpec, outPath, std::span(&found.path, 1));
-  auto bank = std::make_shared<const SampleBank>(std::move(found.bank));
+  Inputs inputs = loadInputs(args, context, songPath, outPath);
+  const Song& song = inputs.song;
+  auto bank = std::make_shared<const SampleBank>(std::move(inputs.bank));
 
   const bool resampled = outRate != static_cast<int>(kSampleRate);
   // The volume is the playback's at the song's own rate; a converted

@@ -7,9 +7,12 @@
 #include <sstream>
 
 #include "engine/sequencer.hpp"
+#include "engine/song_midi.hpp"
 #include "formats/song_text.hpp"
 #include "testing/fixtures.hpp"
+#include "testing/midi_reader.hpp"
 #include "testing/run.hpp"
+#include "testing/stream_notes.hpp"
 #include "tools/tool_test.hpp"
 
 namespace zorvik {
@@ -114,6 +117,41 @@ TEST(Render, ToStandardOutputAndWithTheSongsOwnBank) {
   EXPECT_EQ(readAudio(out).samples(), f.stream(5000));
 }
 
+TEST(Render, MidiFilesHoldTheStreamsNotes) {
+  RenderFixture f;
+  std::array<std::size_t, kBankSamples> lengths;
+  for (int s = 0; s < kBankSamples; ++s) lengths[s] = f.samples[s].size() + 1000 * (s % 3);
+  const fixtures::SampleSet marked = fixtures::markedSamples(lengths);
+  fixtures::writeFile(f.bankPath, fixtures::bankFile(marked));
+  const std::size_t loop = kSteps * static_cast<std::size_t>(stepLength(f.song.tempo));
+  const std::pair<const char*, std::size_t> cases[] = {
+      {"a.mid", loop},
+      {"b.MIDI --loops 2", 2 * loop},
+      {"c.mid --samples 10000", 10000},
+      {"d.mid --seconds=1", 32004},
+  };
+  for (const auto& [args, length] : cases) {
+    const auto r = run("cd " + shellQuote(f.dir.path().string()) + " && " +
+                       zorvik("render song.zvo " + std::string(args)));
+    ASSERT_EQ(r.status, 0) << args << r.err;
+    EXPECT_EQ(r.err, "");
+    const fs::path out = f.dir / std::string(args).substr(0, std::string(args).find(' '));
+    const fixtures::MidiFileRead file = fixtures::readMidiFile(fixtures::readFile(out));
+    ASSERT_EQ(file.tracks.size(), 4u) << args;
+    EXPECT_EQ(fixtures::midiTempos(file.tracks[0]),
+              (std::vector<std::pair<std::uint64_t, std::uint32_t>>{{0, kMidiTempo}}));
+    EXPECT_EQ(fixtures::midiTrackName(file.tracks[0]), "Render");
+    for (const auto& track : file.tracks) EXPECT_EQ(track.back().tick, length) << args;
+    std::vector<fixtures::StreamNote> heard;
+    for (const fixtures::MidiNoteRead& note : fixtures::midiNotes(file)) {
+      const std::size_t step = note.start / static_cast<std::size_t>(stepLength(f.song.tempo));
+      EXPECT_EQ(note.key, midiKey(f.song.cells[step % kSteps][note.channel].pitch));
+      heard.push_back({note.start, note.end, note.channel, note.program});
+    }
+    EXPECT_EQ(heard, fixtures::streamNotes(f.song, marked, length)) << args;
+  }
+}
+
 TEST(Render, FailuresLeaveNoFileAndSayWhy) {
   RenderFixture f;
   fixtures::writeFile(f.dir / "junk.zvo", std::vector<std::uint8_t>{'j'});
@@ -141,6 +179,15 @@ TEST(Render, FailuresLeaveNoFileAndSayWhy) {
        "zorvik: cannot read nothing.zvi: No such file or directory\n"},
       {"render " + song + " no/such/dir/out.wav" + bank, 1,
        "zorvik: cannot write no/such/dir/out.wav"},
+      {"render " + song + " out.mid --rate 44100" + bank, 2,
+       "zorvik render: --rate does not apply to a MIDI file: leave it out"},
+      {"render " + song + " out.midi --gain=3" + bank, 2,
+       "zorvik render: --gain does not apply to a MIDI file: leave it out"},
+      {"render " + song + " out.mid --samples 5 --loops 1" + bank, 2,
+       "zorvik render: give at most one of"},
+      {"render " + song + " out.mid --loops 1000" + bank, 1,
+       "zorvik: that is 2:29:43 long, and a MIDI file holds at most 2:19:47: render fewer loops\n"},
+      {"render junk.zvo out.mid" + bank, 1, "zorvik: junk.zvo: not a valid .zvo file\n"},
       {"frobnicate", 2, "zorvik: unknown command 'frobnicate'"},
   };
   for (const auto& c : cases) {

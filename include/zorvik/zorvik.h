@@ -147,6 +147,18 @@ ZORVIK_API int zorvik_song_compile(const void *song, size_t song_size, uint8_t *
    when that is >= size), or 0 with the loader's message in out. */
 ZORVIK_API size_t zorvik_song_decompile(const void *song, size_t song_size, char *out, size_t size);
 
+/* The song (a .zvo file's bytes or a song text) played `loops` times (0:
+   once) with the bank (a .zvi file's bytes), as a Standard MIDI File, the
+   one `zorvik render SONG OUT.mid --loops N` writes (zorvik(1) says what
+   it holds): written to out only when it fits in size bytes. Returns the
+   file's length (call again with a larger buffer when that is more than
+   size), or 0 with the loader's message in error (at most error_size
+   bytes, zero-ended); so too when the song played that often would last
+   longer than a MIDI file holds here, 268435455 samples (2 h 19 min). */
+ZORVIK_API size_t zorvik_song_midi(const void *song, size_t song_size, const void *bank,
+                                   size_t bank_size, unsigned loops, uint8_t *out, size_t size,
+                                   char *error, size_t error_size);
+
 #ifdef __cplusplus
 }
 #endif

@@ -35,7 +35,7 @@ _zorvik_dirs() {
 _zorvik_songs() { _zorvik_files "$1" zvo txt; }
 _zorvik_banks() { _zorvik_files "$1" zvi; }
 # What zorvik render writes, and what bank build reads (libsndfile's).
-_zorvik_outputs() { _zorvik_files "$1" wav rf64 flac aif aiff ogg oga opus mp3; }
+_zorvik_outputs() { _zorvik_files "$1" wav rf64 flac aif aiff ogg oga opus mp3 mid midi; }
 _zorvik_audio() {
   _zorvik_files "$1" wav rf64 w64 flac aif aiff aifc ogg oga opus mp3 au snd caf voc
 }

@@ -102,7 +102,7 @@ complete -c zorvik -n '__zorvik_is render' -s b -l bank -x -a '(__zorvik_files z
 complete -c zorvik -n '__zorvik_is render' -s r -l rate -x -a '22050 32000 32004 44100 48000 88200 96000' -d 'Convert to this sample rate'
 complete -c zorvik -n '__zorvik_is render' -s g -l gain -x -d 'Scale by DB decibels, -60 to 60'
 complete -c zorvik -n '__zorvik_operand render 1' -a '(__zorvik_files zvo txt)'
-complete -c zorvik -n '__zorvik_operand render 2' -a '(__zorvik_files wav rf64 flac aif aiff ogg oga opus mp3)'
+complete -c zorvik -n '__zorvik_operand render 2' -a '(__zorvik_files wav rf64 flac aif aiff ogg oga opus mp3 mid midi)'
 
 # info
 complete -c zorvik -n '__zorvik_operand info 1' -a '(__zorvik_files zvo txt)'
