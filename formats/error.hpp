@@ -1,6 +1,6 @@
-// The one error type of both programs: a one-line message that says what went
-// wrong, and the exit status the program ends with. Code below main throws;
-// each program catches once, in main, and turns it into its report.
+// The one error type of the core: a one-line message that says what went
+// wrong. Code below main throws; each program catches once, in main, and
+// turns it into its report and its exit status.
 #pragma once
 
 #include <stdexcept>
@@ -10,12 +10,7 @@ namespace zorvik {
 
 class Error : public std::runtime_error {
  public:
-  explicit Error(const std::string& message, int status = 1)
-      : std::runtime_error(message), status_(status) {}
-  int status() const noexcept { return status_; }
-
- private:
-  int status_;
+  explicit Error(const std::string& message) : std::runtime_error(message) {}
 };
 
 // A song or bank file a loader cannot use. The message is the format's own

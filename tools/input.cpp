@@ -90,7 +90,7 @@ Song loadSongInput(const std::string& path) {
   try {
     return readSongOrText(input.source(), lower.ends_with(".zvo"));
   } catch (const Error& e) {
-    throw Error(input.name() + ": " + e.what(), e.status());
+    throw Error(input.name() + ": " + e.what());
   }
 }
 
@@ -99,7 +99,7 @@ SampleBank loadBankInput(const std::string& path) {
   try {
     return readSampleBank(input.source());
   } catch (const Error& e) {
-    throw Error(input.name() + ": " + e.what(), e.status());
+    throw Error(input.name() + ": " + e.what());
   }
 }
 

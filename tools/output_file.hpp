@@ -14,6 +14,7 @@
 #include <span>
 #include <string>
 
+#include "formats/error.hpp"
 #include "tools/options.hpp"
 
 namespace zorvik::tool {

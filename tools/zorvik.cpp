@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
     status = 2;
   } catch (const Error& e) {
     std::cerr << "zorvik: " << e.what() << std::endl;
-    status = e.status();
+    status = 1;
   } catch (const std::bad_alloc&) {
     std::cerr << "zorvik: out of memory" << std::endl;
     status = 1;
