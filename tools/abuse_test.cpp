@@ -278,7 +278,7 @@ TEST(Abuse, BankBuildSaysWhatHappened) {
 
   r = run(f.in(zorvik("bank build --name N --author A c.zvi missing.wav" + files.substr(8))));
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "zorvik: cannot open missing.wav: No such file or directory\n");
+  EXPECT_EQ(r.err, "zorvik: cannot read missing.wav: No such file or directory\n");
 }
 
 TEST(Abuse, TextFromFilesNeverDrivesTheTerminal) {
@@ -298,6 +298,45 @@ TEST(Abuse, TextFromFilesNeverDrivesTheTerminal) {
           << command << ": " << r.out;
     }
     EXPECT_NE(r.out.find("\\x1b"), std::string::npos) << command << ": " << r.out;
+  }
+}
+
+TEST(Abuse, FileNamesInMessagesNeverDriveTheTerminal) {
+  Folder f;
+  // Names that would clear the screen, set the window's title or start a
+  // C1 control sequence, were they echoed as they are.
+  const std::string clear = "\x1b[2J";
+  const std::string title = "\x1b]2;owned\x07";
+  const std::string csi =
+      "\xc2\x9b"
+      "31m";
+  fixtures::writeFile(f.dir / (clear + ".txt"), std::vector<std::uint8_t>{'b', 'a', 'd'});
+  fs::copy_file(f.text, f.dir / (title + ".txt"));
+  auto q = [](const std::string& name) { return shellQuote(name); };
+  std::string wavs;
+  for (int k = 0; k < kBankSamples; ++k) wavs += " " + q((k == 0 ? clear : csi) + ".wav");
+  const std::string cases[] = {
+      "info " + q(clear + ".zvo"),                                    // cannot read
+      "render " + q(clear + ".txt") + " out.wav",                     // a bad text
+      "render slow.zvo " + q(csi + "/out.wav"),                       // cannot write
+      "render slow.zvo " + q(title + ".xyz"),                         // no format
+      "song compile " + q(clear + ".txt") + " out.zvo",               // a bad text
+      "song compile " + q(title + ".txt") + " " + q(title + ".txt"),  // input as output
+      "song decompile slow.zvo " + q(csi + "/out.txt"),               // cannot write
+      "bank list " + q(title + ".zvi"),                               // cannot read
+      "bank build -n N -a A b.zvi" + wavs,                            // cannot read
+      "bank extract slow.zvi " + q(clear + "/" + csi),                // cannot make
+  };
+  fixtures::writeFile(f.dir / clear, std::vector<std::uint8_t>{});  // a file in the way
+  for (const std::string& command : cases) {
+    auto r = run(f.in(zorvik(command)));
+    EXPECT_NE(r.status, 0) << command;
+    ASSERT_FALSE(r.err.empty()) << command;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << command << ": " << r.err;
+    for (unsigned char c : r.err.substr(0, r.err.size() - 1)) {
+      EXPECT_FALSE(c < 0x20 || c == 0x7f || (c >= 0x80 && c < 0xa0)) << command << ": " << r.err;
+    }
+    EXPECT_NE(r.err.find("\\x"), std::string::npos) << command << ": " << r.err;
   }
 }
 

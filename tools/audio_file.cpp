@@ -11,6 +11,7 @@
 
 #include "formats/bytes.hpp"
 #include "formats/error.hpp"
+#include "tools/messages.hpp"
 
 namespace zorvik::tool {
 
@@ -199,9 +200,9 @@ AudioWriter::AudioWriter(OutputFile& out, const OutputFormat& format, int rate,
   int major = format.format & SF_FORMAT_TYPEMASK;
   int encoding = format.format & SF_FORMAT_SUBMASK;
   if (major == SF_FORMAT_AIFF && dataBytes > kMax32BitData) {
-    throw Error("cannot write " + out.name() +
-                ": an AIFF file holds at most 4 GiB of samples (about 18 hours at 32004 Hz); "
-                "write .flac or .wav instead");
+    throw cannotWrite(out.name(),
+                      "an AIFF file holds at most 4 GiB of samples (about 18 hours at 32004 Hz); "
+                      "write .flac or .wav instead");
   }
   if (major == SF_FORMAT_WAV && dataBytes > kMax32BitData) major = SF_FORMAT_RF64;
   const bool streamed = !out.seekable();
@@ -220,7 +221,7 @@ AudioWriter::AudioWriter(OutputFile& out, const OutputFormat& format, int rate,
   file_ = sf_open_virtual(&streamIo, SFM_WRITE, &info, stream_.get());
   if (file_ == nullptr) {
     failOnStreamError();
-    throw Error("cannot write " + out.name() + ": " + sf_strerror(nullptr));
+    throw cannotWrite(out.name(), sf_strerror(nullptr));
   }
   if (streamed) {
     stream_->setLengths(dataBytes, frames);
@@ -253,7 +254,7 @@ void AudioWriter::write(std::span<const std::int16_t> samples) {
   auto n = static_cast<sf_count_t>(samples.size());
   if (sf_write_short(file_, samples.data(), n) != n) {
     failOnStreamError();
-    throw Error("cannot write " + out_.name() + ": " + sf_strerror(file_));
+    throw cannotWrite(out_.name(), sf_strerror(file_));
   }
 }
 
@@ -261,10 +262,9 @@ void AudioWriter::finish() {
   int status = sf_close(file_);
   file_ = nullptr;
   failOnStreamError();
-  if (status != 0) throw Error("cannot write " + out_.name() + ": " + sf_error_number(status));
+  if (status != 0) throw cannotWrite(out_.name(), sf_error_number(status));
   if (!stream_->seekable && stream_->headerChanged()) {
-    throw Error("cannot write " + out_.name() +
-                ": the header sent first no longer matches the samples written");
+    throw cannotWrite(out_.name(), "the header sent first no longer matches the samples written");
   }
 }
 
@@ -272,11 +272,11 @@ MonoAudio readMonoAudio(const std::string& path) {
   // Opened first by us for the system's own reason when it cannot be;
   // libsndfile then opens it by name.
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw Error("cannot open " + path + ": " + std::strerror(errno));
+  if (fd < 0) throw cannotRead(path, errno);
   ::close(fd);
   SF_INFO info{};
   SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-  if (file == nullptr) throw Error("cannot read " + path + ": " + sf_strerror(nullptr));
+  if (file == nullptr) throw cannotRead(path, sf_strerror(nullptr));
   // libsndfile scales integer formats to +-1 by dividing by a power of two
   // (32768 for 16 bits), so multiplying by 32768 gives 16-bit values back
   // exactly; float formats come as they are stored.
@@ -300,7 +300,7 @@ MonoAudio readMonoAudio(const std::string& path) {
   int error = sf_error(file);
   sf_close(file);
   if (error != SF_ERR_NO_ERROR) {
-    throw Error("cannot read " + path + ": " + sf_error_number(error));
+    throw cannotRead(path, sf_error_number(error));
   }
   return audio;
 }

@@ -71,7 +71,7 @@ struct MonoAudio {
 };
 
 // Reads any file libsndfile knows (WAV, FLAC, OGG, AIFF ...). Throws Error
-// "cannot open NAME: reason" or "cannot read NAME: reason".
+// "cannot read NAME: reason".
 MonoAudio readMonoAudio(const std::string& path);
 
 }  // namespace zorvik::tool

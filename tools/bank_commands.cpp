@@ -16,6 +16,7 @@
 #include "tools/audio_file.hpp"
 #include "tools/command.hpp"
 #include "tools/input.hpp"
+#include "tools/messages.hpp"
 #include "tools/output_file.hpp"
 #include "tools/resample.hpp"
 #include "tools/sample_values.hpp"
@@ -84,17 +85,18 @@ int build(const ParsedArgs& args, const Context&) {
     BankValues bank =
         toBankValues(resample(std::move(audio.values), audio.sampleRate, kSampleRate));
     if (bank.clipped > 0) {
-      warn(file + ": " + std::to_string(bank.clipped) + " values clipped to 16 bits");
+      warn(shownName(file) + ": " + std::to_string(bank.clipped) + " values clipped to 16 bits");
     }
     if (bank.notNumbers > 0)
-      warn(file + ": " + std::to_string(bank.notNumbers) + " NaN values made 0");
+      warn(shownName(file) + ": " + std::to_string(bank.notNumbers) + " NaN values made 0");
     if (bank.infinities > 0) {
-      warn(file + ": " + std::to_string(bank.infinities) + " infinite values clipped to 16 bits");
+      warn(shownName(file) + ": " + std::to_string(bank.infinities) +
+           " infinite values clipped to 16 bits");
     }
     if (bank.values.size() > 10 * kSampleRate) {
       char seconds[32];
       std::snprintf(seconds, sizeof seconds, "%.1f", bank.values.size() / double(kSampleRate));
-      warn(file + ": " + std::string(seconds) +
+      warn(shownName(file) + ": " + std::string(seconds) +
            " seconds long: a note rarely lasts more than a few");
     }
     samples[k] = std::move(bank.values);
@@ -102,7 +104,7 @@ int build(const ParsedArgs& args, const Context&) {
     try {
       checkBankLayout(std::span(lengths).first(static_cast<std::size_t>(k) + 1));
     } catch (const Error& e) {
-      throw Error(file + ": " + e.what());
+      throw Error(shownName(file) + ": " + e.what());
     }
   }
   writeOutputFile(out, sampleBankFileBytes(makeTextField(name), makeTextField(author), samples));
@@ -170,12 +172,12 @@ int extract(const ParsedArgs& args, const Context&) {
   SampleBank bank = loadBankInput(path);
   std::error_code error;
   std::filesystem::create_directories(dir, error);
-  if (error) throw Error("cannot make " + dir.string() + ": " + error.message());
+  if (error) throw cannotWrite(dir.string(), error.message());
 
   // Every target is checked before anything is written, then all sixteen
   // are written under temporary names, then renamed.
   auto notRegular = [](const std::string& target) {
-    return Error("cannot write " + target + ": it exists and is not a regular file");
+    return cannotWrite(target, "it exists and is not a regular file");
   };
   std::vector<std::string> targets;
   for (int k = 0; k < kBankSamples; ++k) {

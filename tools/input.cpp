@@ -7,12 +7,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <cstring>
 #include <utility>
 
 #include "formats/error.hpp"
 #include "formats/song_input.hpp"
 #include "formats/song_text.hpp"
+#include "tools/messages.hpp"
 
 namespace zorvik::tool {
 
@@ -26,10 +26,8 @@ std::string sizeText(std::uint64_t bytes) {
 }  // namespace
 
 Input::Input(const std::string& path, std::uint64_t maxBytes, Larger larger)
-    : name_(path == "-" ? "standard input" : path) {
-  auto cannotRead = [&](int error) {
-    return Error("cannot read " + name_ + ": " + std::strerror(error));
-  };
+    : name_(path == "-" ? "standard input" : shownName(path)) {
+  auto cannotRead = [&](int error) { return tool::cannotRead(name_, error); };
   auto tooLarge = [&] {
     return Error(name_ + ": larger than the " + sizeText(maxBytes) + " such an input can hold");
   };

@@ -24,7 +24,8 @@ class Input {
   Input(const std::string& path, std::uint64_t maxBytes, Larger larger);
 
   const Source& source() const { return *source_; }
-  // The input as messages name it: its path, or "standard input".
+  // The input as messages name it: its path (control bytes as \xNN), or
+  // "standard input".
   const std::string& name() const { return name_; }
 
  private:

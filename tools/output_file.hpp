@@ -30,7 +30,8 @@ class OutputFile {
   int fd() const { return fd_; }
   // A regular file, which can be read back and seeked; the rest is a stream.
   bool seekable() const { return !temporary_.empty(); }
-  // The output as messages name it: its path, or "standard output".
+  // The output as messages name it: its path (control bytes as \xNN), or
+  // "standard output".
   const std::string& name() const { return name_; }
 
   // Writes all the bytes; throws Error "cannot write NAME: reason".

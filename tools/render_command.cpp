@@ -14,6 +14,7 @@
 #include "tools/bank_search.hpp"
 #include "tools/command.hpp"
 #include "tools/input.hpp"
+#include "tools/messages.hpp"
 #include "tools/output_file.hpp"
 #include "tools/resample.hpp"
 
@@ -83,7 +84,7 @@ int run(const ParsedArgs& args, const Context& context) {
   const std::string outPath = args.operands()[1];
   const OutputFormat* format = outputFormatFor(outPath);
   if (format == nullptr) {
-    throw UsageError(std::string(kSpec.name), "cannot tell the format of '" + outPath +
+    throw UsageError(std::string(kSpec.name), "cannot tell the format of '" + shownName(outPath) +
                                                   "': name it " + knownExtensions() + ", or '-'");
   }
   std::optional<int> rate;
@@ -116,7 +117,7 @@ int run(const ParsedArgs& args, const Context& context) {
   FoundBank found = songBank(songPath, song, args.value("bank"), context.programFolder);
   if (found.isDefault) {
     warn("bank " + showText(textOf(song.bankName), TextStyle::Escaped) +
-         " not found: rendering with the default bank, " + found.path);
+         " not found: rendering with the default bank, " + shownName(found.path));
   }
   if (!args.has("bank")) refuseInputAsOutput(kSpec, outPath, std::span(&found.path, 1));
   auto bank = std::make_shared<const SampleBank>(std::move(found.bank));
