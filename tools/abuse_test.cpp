@@ -98,6 +98,53 @@ TEST(Abuse, AnOutputThatIsAnInputIsRefusedAndLeftAlone) {
   EXPECT_TRUE(fs::is_symlink(f.dir / "link.txt"));
 }
 
+TEST(Abuse, AReadOnlyOutputIsRefusedAndLeftAlone) {
+  Folder f;
+  auto r = run(f.in(zorvik("bank extract slow.zvi samples")));
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::string samples;
+  for (const std::string& name : fixtures::namesIn(f.dir / "samples")) {
+    samples += " samples/" + name;
+  }
+  fs::create_symlink("old.wav", f.dir / "link.wav");
+  struct Case {
+    std::string command;
+    std::string output;  // made read-only first
+  } cases[] = {
+      {"render slow.zvo old.wav --samples 10", "old.wav"},
+      {"render slow.zvo link.wav --samples 10", "old.wav"},
+      {"song compile slow.txt old.zvo", "old.zvo"},
+      {"song decompile slow.zvo old.txt", "old.txt"},
+      {"bank build -n N -a A old.zvi" + samples, "old.zvi"},
+      {"bank extract slow.zvi samples", "samples/07-h.wav"},
+  };
+  for (const auto& c : cases) {
+    const fs::path output = f.dir / c.output;
+    if (!fs::exists(output)) fixtures::writeFile(output, std::vector<std::uint8_t>{'o', 'l', 'd'});
+    const std::string before = fixtures::readText(output);
+    for (mode_t mode : {0444, 0400}) {
+      ::chmod(output.c_str(), mode);
+      r = run(f.in(zorvik(c.command)));
+      EXPECT_EQ(r.status, 1) << c.command;
+      EXPECT_NE(r.err.find("Permission denied (it is read-only"), std::string::npos)
+          << c.command << "\n"
+          << r.err;
+      EXPECT_EQ(fixtures::readText(output), before) << c.command;
+      EXPECT_EQ(fs::status(output).permissions(), static_cast<fs::perms>(mode)) << c.command;
+    }
+  }
+  // Nothing else was written, and the temporary files are gone.
+  for (const auto& entry : fs::directory_iterator(f.dir.path())) {
+    EXPECT_FALSE(entry.path().filename().string().starts_with(".zorvik-")) << entry.path();
+  }
+  EXPECT_EQ(fixtures::namesIn(f.dir / "samples").size(), 16u);
+  // Write-only is not read-only: it is replaced, and keeps its mode.
+  ::chmod((f.dir / "old.zvo").c_str(), 0200);
+  r = run(f.in(zorvik("song compile slow.txt old.zvo")));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(fs::status(f.dir / "old.zvo").permissions(), fs::perms::owner_write);
+}
+
 TEST(Abuse, NewOutputsTakeTheUmask) {
   Folder f;
   auto r = run(f.in("umask 077 && " + zorvik("song compile slow.txt private.zvo") +

@@ -8,6 +8,7 @@
 #include <climits>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 
 #include "tools/messages.hpp"
 #include "tools/temporary_files.hpp"
@@ -80,6 +81,16 @@ OutputFile::OutputFile(const std::string& path)
   }
   if (exists && !S_ISREG(st.st_mode)) {
     throw cannotWrite(name_, "not a regular file, a FIFO or a character device");
+  }
+  // A file is replaced by renaming over it, which its own mode does not
+  // stop: one that could not be written to, or that has no write bit at
+  // all (which even root's cp would have to be told to override), is left
+  // alone, as cp and the shell leave it.
+  if (exists &&
+      ((st.st_mode & 0222) == 0 || ::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0)) {
+    throw cannotWrite(name_, std::string(std::strerror(EACCES)) +
+                                 " (it is read-only: make it writable with chmod u+w to "
+                                 "replace it, or name another output)");
   }
 
   // The temporary name is short, so that it fits wherever the output's own

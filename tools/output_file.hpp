@@ -4,10 +4,12 @@
 // temporary name in its folder and takes its own name only at commit(): a
 // failure or a signal leaves the old file as it was and no temporary file
 // behind. The replaced file keeps its mode (and, for root, its owner); a new
-// one gets the mode that open(..., 0666) gives under the umask. A symbolic
-// link is followed: its target is replaced and the link stays. A FIFO or a
-// character device (a terminal, /dev/null) is written straight through, and
-// so is standard output, named "-". Nothing else is written to.
+// one gets the mode that open(..., 0666) gives under the umask. A file that
+// is read-only (no write bit, or not writable by this process) is refused,
+// never replaced. A symbolic link is followed: its target is replaced and
+// the link stays. A FIFO or a character device (a terminal, /dev/null) is
+// written straight through, and so is standard output, named "-". Nothing
+// else is written to.
 #pragma once
 
 #include <cstdint>
