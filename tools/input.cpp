@@ -79,6 +79,29 @@ Input::Input(const std::string& path, std::uint64_t maxBytes, Larger larger)
   source_ = std::make_unique<MemorySource>(bytes_);
 }
 
+void refuseOneStreamTwice(const CommandSpec& spec, std::span<const NamedInput> inputs) {
+  // "-" is read as a stream whatever it is; a regular file by name is read
+  // where it lies, as often as it is named.
+  std::vector<std::pair<struct stat, const NamedInput*>> streams;
+  for (const NamedInput& input : inputs) {
+    struct stat st {};
+    bool isStdin = input.path == "-";
+    int got = isStdin ? ::fstat(STDIN_FILENO, &st) : ::stat(input.path.c_str(), &st);
+    if (got != 0 || (!isStdin && (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)))) continue;
+    for (const auto& [other, first] : streams) {
+      bool sameStream = other.st_dev == st.st_dev && other.st_ino == st.st_ino &&
+                        (!S_ISREG(st.st_mode) || (isStdin && first->path == "-"));
+      if (!sameStream) continue;
+      std::string stream = first->path == "-" ? "standard input" : shownName(first->path);
+      throw UsageError(std::string(spec.name),
+                       std::string(first->role) + " and " + std::string(input.role) +
+                           " cannot both be read from " + stream +
+                           ", which holds one file: give one of them as a file");
+    }
+    streams.emplace_back(st, &input);
+  }
+}
+
 Song loadSongInput(const std::string& path) {
   // A song file's bytes past its 680 are never read; a text past the bound
   // is refused before it is read (one byte more is kept to tell).

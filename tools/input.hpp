@@ -12,6 +12,7 @@
 #include "formats/bank.hpp"
 #include "formats/song.hpp"
 #include "formats/source.hpp"
+#include "tools/options.hpp"
 
 namespace zorvik::tool {
 
@@ -37,6 +38,17 @@ class Input {
 // The largest bank file that means anything: a block may start at any
 // 32-bit offset and be up to 4 GiB long.
 inline constexpr std::uint64_t kMaxBankFileBytes = 2 * std::uint64_t{0xFFFFFFFF};
+
+// An input of a command, and what it is to the command ("the song").
+struct NamedInput {
+  std::string_view role;
+  std::string path;
+};
+
+// Refuses, with a UsageError for the command, two inputs that are one
+// stream (a pipe, a FIFO, a terminal; "-" is standard input): the first to
+// read it would leave nothing for the other.
+void refuseOneStreamTwice(const CommandSpec& spec, std::span<const NamedInput> inputs);
 
 // A song from a .zvo file or from a song text, told apart by content: a
 // file that begins with the song magic is a song file, one that holds no

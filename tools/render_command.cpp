@@ -111,7 +111,11 @@ int run(const ParsedArgs& args, const Context& context) {
   }
 
   std::vector<std::string> inputs = {songPath};
-  if (auto bankPath = args.value("bank")) inputs.push_back(*bankPath);
+  if (auto bankPath = args.value("bank")) {
+    inputs.push_back(*bankPath);
+    const NamedInput named[] = {{"the song", songPath}, {"the bank", *bankPath}};
+    refuseOneStreamTwice(kSpec, named);
+  }
   refuseInputAsOutput(kSpec, outPath, inputs);
   Song song = loadSongInput(songPath);
   FoundBank found = songBank(songPath, song, args.value("bank"), context.programFolder);

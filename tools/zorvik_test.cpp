@@ -141,6 +141,8 @@ TEST(Render, FailuresLeaveNoFileAndSayWhy) {
        "zorvik: cannot read nothing.zvi: No such file or directory\n"},
       {"render " + song + " no/such/dir/out.wav" + bank, 1,
        "zorvik: cannot write no/such/dir/out.wav"},
+      {"render - out.wav --bank - < song.zvo", 2,
+       "zorvik render: the song and the bank cannot both be read from standard input"},
       {"frobnicate", 2, "zorvik: unknown command 'frobnicate'"},
   };
   for (const auto& c : cases) {
@@ -148,6 +150,14 @@ TEST(Render, FailuresLeaveNoFileAndSayWhy) {
     EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
     EXPECT_EQ(r.err.rfind(c.err, 0), 0u) << c.args << "\n" << r.err;
   }
+  // One pipe cannot be both the song and the bank, by any of its names.
+  auto r = run("cat " + shellQuote(f.songPath) + " | " +
+               zorvik("render /dev/stdin out.wav --bank=- --samples 1"));
+  EXPECT_EQ(r.status, 2) << r.err;
+  EXPECT_EQ(
+      r.err.rfind("zorvik render: the song and the bank cannot both be read from /dev/stdin", 0),
+      0u)
+      << r.err;
   for (const auto& entry : fs::directory_iterator(f.dir.path())) {
     std::string name = entry.path().filename().string();
     EXPECT_TRUE(name == "song.zvo" || name == "mine.zvi" || name == "junk.zvo")
