@@ -46,7 +46,10 @@ TEST(Api, BadFilesAreErrorsWithTheLoadersMessage) {
       {{}, good.bank, "not a valid .zvo file"},
       {{'#', '\n'}, good.bank, "line 2, column 1: expected 'title' in the header"},
       {{'z', 'v', 'k', 'o', 0, 0, 0}, good.bank, "not a valid version number"},
-      {{'x', 0}, good.bank, "not a valid .zvo file"},
+      {{'x', 0, 'y'},
+       good.bank,
+       "not a valid .zvo file, nor a valid song text (line 1, column 1: "
+       "expected 'title' before the first step)"},
       {good.song, {}, "not a valid .zvi file"},
       {good.song, badBank, "only 32khz samples supported atm"},
   };
@@ -272,6 +275,22 @@ TEST(Api, ScreenAndTexts) {
   EXPECT_STREQ(bank, "drums.zvi");
   EXPECT_EQ(zorvik_song_bank("zvkq", 4, bank, sizeof bank), -1);
   EXPECT_STREQ(bank, "line 1, column 1: expected 'title' before the first step");
+}
+
+// A song text as C holds it: with its terminator, as sizeof counts it.
+TEST(Api, ASongTextMayEndWithItsTerminator) {
+  static const char kText[] =
+      "title \"C\"\nauthor \"Me\"\nbank \"drums.zvi\"\ntempo 100\n0: C4a --- ---\n";
+  char bank[64];
+  EXPECT_EQ(zorvik_song_bank(kText, sizeof kText, bank, sizeof bank), 0) << bank;
+  EXPECT_STREQ(bank, "drums.zvi");
+  auto samples = fixtures::bankFile(fixtures::countingSamples(10));
+  char error[128] = "";
+  zorvik_player* p =
+      zorvik_player_new(kText, sizeof kText, samples.data(), samples.size(), error, sizeof error);
+  ASSERT_NE(p, nullptr) << error;
+  EXPECT_STREQ(zorvik_player_title(p), "C");
+  zorvik_player_free(p);
 }
 
 }  // namespace

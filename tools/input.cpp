@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <utility>
 
+#include "formats/bytes.hpp"
 #include "formats/error.hpp"
 #include "formats/song_input.hpp"
 #include "formats/song_text.hpp"
@@ -102,14 +103,34 @@ void refuseOneStreamTwice(const CommandSpec& spec, std::span<const NamedInput> i
   }
 }
 
-Song loadSongInput(const std::string& path) {
+namespace {
+
+bool namedAsSongFile(const std::string& path) {
+  std::string lower = path;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower.ends_with(".zvo");
+}
+
+}  // namespace
+
+Song loadSongInput(const std::string& path, std::vector<SongTextWarning>* warnings,
+                   SongKinds kinds) {
   // A song file's bytes past its 680 are never read; a text past the bound
   // is refused before it is read (one byte more is kept to tell).
   Input input(path, kMaxSongTextBytes + 1, Input::Larger::Ignore);
-  std::string lower = path;
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const Source& source = input.source();
+  std::uint8_t head[4] = {};
+  source.readZeroFilled(0, head, sizeof head);
+  if (readLe32(head) == kBankMagic) {
+    throw Error(input.name() + ": a sample bank, not a song: 'zorvik bank list " +
+                (path == "-" ? std::string("-") : input.name()) + "' shows what it holds");
+  }
+  if (kinds == SongKinds::TextOnly && isSongFile(source)) {
+    throw Error(input.name() +
+                ": a song file already, not a song text: 'zorvik song decompile' writes its text");
+  }
   try {
-    return readSongOrText(input.source(), lower.ends_with(".zvo"));
+    return readSongOrText(source, kinds == SongKinds::Either && namedAsSongFile(path), warnings);
   } catch (const Error& e) {
     throw Error(input.name() + ": " + e.what());
   }

@@ -11,6 +11,7 @@
 
 #include "formats/bank.hpp"
 #include "formats/song.hpp"
+#include "formats/song_text.hpp"
 #include "formats/source.hpp"
 #include "tools/options.hpp"
 
@@ -50,10 +51,14 @@ struct NamedInput {
 // read it would leave nothing for the other.
 void refuseOneStreamTwice(const CommandSpec& spec, std::span<const NamedInput> inputs);
 
-// A song from a .zvo file or from a song text, told apart by content: a
-// file that begins with the song magic is a song file, one that holds no
-// zero byte a song text. Throws Error "NAME: message".
-Song loadSongInput(const std::string& path);
+enum class SongKinds { Either, TextOnly };
+
+// A song from a .zvo file or from a song text, told apart by content
+// (formats/song_input.hpp); with TextOnly, a song file is refused. A text's
+// warnings go to warnings when it is given. Throws Error "NAME: message";
+// a bank given as a song is said to be one.
+Song loadSongInput(const std::string& path, std::vector<SongTextWarning>* warnings = nullptr,
+                   SongKinds kinds = SongKinds::Either);
 
 // A bank file, exactly this one. Throws Error "NAME: message".
 SampleBank loadBankInput(const std::string& path);

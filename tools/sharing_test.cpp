@@ -102,6 +102,63 @@ TEST(Sharing, EveryReaderTakesAPipeStandardInputAndText) {
   }
 }
 
+TEST(Sharing, OneRuleTellsASongTextFromASongFile) {
+  Folder f;
+  const std::string text = decompileSong(f.song);
+  const std::string header = text.substr(0, text.find("\n\n") + 1);
+  auto file = [&](const std::string& name, const std::string& bytes) {
+    fixtures::writeFile(f.dir / name, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+  };
+  file("comment.txt",
+       header + "# a zero byte: " + std::string(1, '\0') + "\n" + text.substr(header.size()));
+  file("ended.txt", text + std::string(2, '\0'));
+  file("binary.txt", header + "0: C4a " + std::string(1, '\0') + "\n");
+  file("JUNK.ZVO", "not a song at all\n");
+  file("Junk.Zvo", "not a song at all\n");
+  struct Case {
+    const char* input;
+    std::string error;  // empty: the song, as decompiled from song.zvo
+  } cases[] = {
+      {"comment.txt", ""},
+      {"ended.txt", ""},
+      {"binary.txt",
+       "zorvik: binary.txt: not a valid .zvo file, nor a valid song text (line 5, column 8: "},
+      {"JUNK.ZVO", "zorvik: JUNK.ZVO: not a valid .zvo file\n"},
+      {"Junk.Zvo", "zorvik: Junk.Zvo: not a valid .zvo file\n"},
+      {"mine.zvi",
+       "zorvik: mine.zvi: a sample bank, not a song: 'zorvik bank list mine.zvi' shows what it "
+       "holds\n"},
+  };
+  for (const auto& c : cases) {
+    for (std::string command : {"info", "render --samples 10 --bank mine.zvi", "song decompile"}) {
+      std::string args = command == "render --samples 10 --bank mine.zvi"
+                             ? command + " " + c.input + " out.wav"
+                             : command + " " + c.input;
+      auto r = run(f.in(zorvik(args)));
+      EXPECT_EQ(r.status, c.error.empty() ? 0 : 1) << args << "\n" << r.err;
+      EXPECT_EQ(r.err.rfind(c.error, 0), 0u) << args << "\n" << r.err;
+      if (c.error.empty() && command == "song decompile") {
+        EXPECT_EQ(r.out, text) << args;
+      }
+    }
+  }
+  // song compile takes the same texts, and only texts.
+  for (const char* input : {"comment.txt", "ended.txt"}) {
+    auto r = run(f.in(zorvik("song compile " + std::string(input) + " out.zvo")));
+    EXPECT_EQ(r.status, 0) << input << r.err;
+    EXPECT_EQ(fixtures::readFile(f.dir / "out.zvo"), fixtures::readFile(f.dir / "song.zvo"));
+  }
+  for (auto [input, error] :
+       {std::pair{"binary.txt", "binary.txt: not a valid .zvo file, nor a valid song text"},
+        std::pair{"song.zvo", "song.zvo: a song file already, not a song text"},
+        std::pair{"mine.zvi", "mine.zvi: a sample bank, not a song"}}) {
+    auto r = run(f.in(zorvik("song compile " + std::string(input) + " new.zvo")));
+    EXPECT_EQ(r.status, 1) << input;
+    EXPECT_NE(r.err.find(error), std::string::npos) << input << ": " << r.err;
+    EXPECT_FALSE(fs::exists(f.dir / "new.zvo")) << input;
+  }
+}
+
 TEST(Sharing, RenderingATextEqualsCompilingThenRendering) {
   Folder f;
   auto r = run(f.in(zorvik("render song.txt a.wav --loops 2") + " && " +

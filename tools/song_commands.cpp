@@ -8,6 +8,7 @@
 #include "formats/song_text.hpp"
 #include "tools/command.hpp"
 #include "tools/input.hpp"
+#include "tools/messages.hpp"
 #include "tools/output_file.hpp"
 
 namespace zorvik::tool {
@@ -75,18 +76,11 @@ constexpr CommandSpec kCompileSpec{
 int compile(const ParsedArgs& args, const Context&) {
   const auto& operands = args.operands();
   refuseInputAsOutput(kCompileSpec, operands[1], std::span(operands).first(1));
-  Input input(operands[0], kMaxSongTextBytes, Input::Larger::Refuse);
-  std::string text(static_cast<std::size_t>(input.source().size()), '\0');
-  input.source().readZeroFilled(0, text.data(), text.size());
-  Song song;
   std::vector<SongTextWarning> warnings;
-  try {
-    song = compileSongText(text, &warnings);
-  } catch (const Error& e) {
-    throw Error(input.name() + ": " + e.what());
-  }
+  const Song song = loadSongInput(operands[0], &warnings, SongKinds::TextOnly);
+  const std::string name = operands[0] == "-" ? "standard input" : shownName(operands[0]);
   for (const SongTextWarning& w : warnings) {
-    std::string where = input.name() + ": line " + std::to_string(w.line) + ", column " +
+    std::string where = name + ": line " + std::to_string(w.line) + ", column " +
                         std::to_string(w.column) + ": " + w.message;
     if (args.has("strict")) {
       say(where);
