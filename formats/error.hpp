@@ -3,6 +3,7 @@
 // turns it into its report and its exit status.
 #pragma once
 
+#include <cstring>
 #include <stdexcept>
 #include <string>
 
@@ -18,6 +19,17 @@ class Error : public std::runtime_error {
 class LoadError : public Error {
  public:
   explicit LoadError(const std::string& message) : Error(message) {}
+};
+
+// A file that could not be read: an I/O error (errno's value), not its end.
+class ReadError : public LoadError {
+ public:
+  explicit ReadError(int error)
+      : LoadError(std::string("cannot read the file: ") + std::strerror(error)), error_(error) {}
+  int error() const noexcept { return error_; }
+
+ private:
+  int error_;
 };
 
 }  // namespace zorvik

@@ -348,6 +348,23 @@ TEST(Abuse, TextFromFilesNeverDrivesTheTerminal) {
   }
 }
 
+// Reads of /proc/self/mem at address 0 fail with EIO: an input that cannot
+// be read is an error that says so, never a file that seems empty.
+TEST(Abuse, AnInputThatFailsToReadIsAnError) {
+  if (!fs::exists("/proc/self/mem")) GTEST_SKIP() << "no /proc/self/mem";
+  Folder f;
+  for (std::string command :
+       {"info /proc/self/mem", "song decompile /proc/self/mem", "song compile /proc/self/mem x.zvo",
+        "render /proc/self/mem x.wav", "render slow.zvo x.wav --bank /proc/self/mem",
+        "bank list /proc/self/mem", "bank extract /proc/self/mem out"}) {
+    auto r = run(f.in(zorvik(command)));
+    EXPECT_EQ(r.status, 1) << command;
+    EXPECT_EQ(r.err, "zorvik: cannot read /proc/self/mem: Input/output error\n") << command;
+  }
+  EXPECT_EQ(fixtures::namesIn(f.dir.path()),
+            (std::vector<std::string>{"slow.txt", "slow.zvi", "slow.zvo"}));
+}
+
 TEST(Abuse, FileNamesInMessagesNeverDriveTheTerminal) {
   Folder f;
   // Names that would clear the screen, set the window's title or start a

@@ -63,6 +63,8 @@ FoundBank findBank(const std::vector<std::string>& folders, std::string_view ban
   }
   try {
     return FoundBank{loadSampleBankFile(found->path), found->path, found->isDefault};
+  } catch (const ReadError& e) {
+    throw cannotRead(found->path, e.error());
   } catch (const Error& e) {
     throw Error(shownName(found->path) + ": " + e.what());
   }

@@ -120,7 +120,11 @@ Song loadSongInput(const std::string& path, std::vector<SongTextWarning>* warnin
   Input input(path, kMaxSongTextBytes + 1, Input::Larger::Ignore);
   const Source& source = input.source();
   std::uint8_t head[4] = {};
-  source.readZeroFilled(0, head, sizeof head);
+  try {
+    source.readZeroFilled(0, head, sizeof head);
+  } catch (const ReadError& e) {
+    throw cannotRead(input.name(), e.error());
+  }
   if (readLe32(head) == kBankMagic) {
     throw Error(input.name() + ": a sample bank, not a song: 'zorvik bank list " +
                 (path == "-" ? std::string("-") : input.name()) + "' shows what it holds");
@@ -131,6 +135,8 @@ Song loadSongInput(const std::string& path, std::vector<SongTextWarning>* warnin
   }
   try {
     return readSongOrText(source, kinds == SongKinds::Either && namedAsSongFile(path), warnings);
+  } catch (const ReadError& e) {
+    throw cannotRead(input.name(), e.error());
   } catch (const Error& e) {
     throw Error(input.name() + ": " + e.what());
   }
@@ -140,6 +146,8 @@ SampleBank loadBankInput(const std::string& path) {
   Input input(path, kMaxBankFileBytes, Input::Larger::Ignore);
   try {
     return readSampleBank(input.source());
+  } catch (const ReadError& e) {
+    throw cannotRead(input.name(), e.error());
   } catch (const Error& e) {
     throw Error(input.name() + ": " + e.what());
   }
