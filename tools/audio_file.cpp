@@ -18,10 +18,12 @@ namespace zorvik::tool {
 namespace {
 
 const OutputFormat kWav{"WAV", SF_FORMAT_WAV | SF_FORMAT_PCM_16, false, {}, 0};
-const OutputFormat kFlac{"FLAC", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, false, {}, 0};
+const OutputFormat kFlac{"FLAC", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, false, {}, 0, kMaxOutputRate,
+                         true};
 const OutputFormat kRf64{"RF64", SF_FORMAT_RF64 | SF_FORMAT_PCM_16, false, {}, 0};
 const OutputFormat kAiff{"AIFF", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, false, {}, 0};
-const OutputFormat kVorbis{"Ogg Vorbis", SF_FORMAT_OGG | SF_FORMAT_VORBIS, true, {}, 0};
+// libvorbis has no encoder settings past 200 kHz.
+const OutputFormat kVorbis{"Ogg Vorbis", SF_FORMAT_OGG | SF_FORMAT_VORBIS, true, {}, 0, 200000};
 const OutputFormat kOpus{
     "Ogg Opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, true, {8000, 12000, 16000, 24000, 48000}, 48000};
 const OutputFormat kMp3{"MP3",
@@ -61,6 +63,27 @@ std::string knownExtensions() {
   for (const Extension& e : kExtensions)
     out += (out.empty() ? "." : ", .") + std::string(e.extension);
   return out;
+}
+
+bool holdsRate(const OutputFormat& format, int rate) {
+  if (!format.rates.empty()) {
+    return std::find(format.rates.begin(), format.rates.end(), rate) != format.rates.end();
+  }
+  if (rate < kMinOutputRate || rate > format.maxRate) return false;
+  return !format.tensPast16Bits || rate <= 65535 || rate % 10 == 0;
+}
+
+std::string ratesText(const OutputFormat& format) {
+  if (!format.rates.empty()) {
+    std::string out = "only ";
+    for (int r : format.rates) out += (out.size() > 5 ? ", " : "") + std::to_string(r);
+    return out + " Hz";
+  }
+  std::string out = std::to_string(kMinOutputRate) + " to ";
+  if (format.tensPast16Bits) {
+    return out + "65535 Hz, and multiples of 10 Hz up to " + std::to_string(format.maxRate);
+  }
+  return out + std::to_string(format.maxRate) + " Hz";
 }
 
 bool canWrite(const OutputFormat& format, int rate) {

@@ -15,13 +15,25 @@ struct sf_private_tag;
 
 namespace zorvik::tool {
 
+// The sample rates zorvik writes at all.
+inline constexpr int kMinOutputRate = 1000;
+inline constexpr int kMaxOutputRate = 384000;
+
 struct OutputFormat {
-  std::string_view name;   // "WAV"
-  int format;              // libsndfile's major format and encoding
-  bool lossy;              // the samples read back are not the ones written
-  std::vector<int> rates;  // the sample rates it holds; empty for any
-  int standardRate;        // the rate to convert to when it cannot hold the song's
+  std::string_view name;         // "WAV"
+  int format;                    // libsndfile's major format and encoding
+  bool lossy;                    // the samples read back are not the ones written
+  std::vector<int> rates;        // the sample rates it holds; empty for a range
+  int standardRate;              // the rate to convert to when it cannot hold the song's
+  int maxRate = kMaxOutputRate;  // of a range, from kMinOutputRate
+  // FLAC's frame headers hold a rate past 65535 Hz only in tens of Hz.
+  bool tensPast16Bits = false;
 };
+
+// Whether the format holds samples at this rate, and the rates it holds,
+// for messages: "1000 to 200000 Hz", "only 44100, 48000 Hz".
+bool holdsRate(const OutputFormat& format, int rate);
+std::string ratesText(const OutputFormat& format);
 
 // The format for an output path, by its extension (.wav, .flac, .aif,
 // .aiff, .ogg, .opus, .mp3, in any case); "-" is WAV. Null when unknown.

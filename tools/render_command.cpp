@@ -28,8 +28,9 @@ constexpr OptionSpec kOptions[] = {
     {"seconds", 0, "S", "render S seconds, rounded to the nearest sample"},
     {"bank", 'b', "FILE", "play with this bank instead of the one the song names"},
     {"rate", 'r', "HZ",
-     "convert to HZ samples per second (libsamplerate's best\nconverter); the samples are then no "
-     "longer exact"},
+     "convert to HZ samples per second, 1000 to 384000\n(Ogg Vorbis to 200000, FLAC past 65535 in "
+     "tens of Hz,\nOpus and MP3 their own rates) with libsamplerate's best\nconverter; the "
+     "samples are then no longer exact"},
     {"gain", 'g', "DB",
      "scale by DB decibels (-60 to 60); samples past full\nscale are limited, and counted in a "
      "warning"},
@@ -89,17 +90,15 @@ int run(const ParsedArgs& args, const Context& context) {
   }
   std::optional<int> rate;
   if (auto r = args.value("rate"))
-    rate = static_cast<int>(integerValue(kSpec, "rate", *r, 1000, 384000));
+    rate = static_cast<int>(integerValue(kSpec, "rate", *r, kMinOutputRate, kMaxOutputRate));
   double gainDb = 0.0;
   if (auto g = args.value("gain")) gainDb = numberValue(kSpec, "gain", *g, kMinGainDb, kMaxGainDb);
   int outRate = rate.value_or(static_cast<int>(kSampleRate));
-  if (!format->rates.empty() &&
-      std::find(format->rates.begin(), format->rates.end(), outRate) == format->rates.end()) {
+  if (!holdsRate(*format, outRate)) {
     if (rate) {
-      std::string rates;
-      for (int r : format->rates) rates += (rates.empty() ? "" : ", ") + std::to_string(r);
-      throw UsageError(std::string(kSpec.name), std::string(format->name) + " holds only " + rates +
-                                                    " Hz, not --rate " + std::to_string(*rate));
+      throw UsageError(std::string(kSpec.name), std::string(format->name) + " holds " +
+                                                    ratesText(*format) + ", not --rate " +
+                                                    std::to_string(*rate));
     }
     outRate = format->standardRate;
     say(std::string(format->name) + " cannot hold " + std::to_string(kSampleRate) +

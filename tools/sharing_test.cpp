@@ -252,12 +252,31 @@ TEST(Sharing, RateAndGain) {
                 1.0)
         << rate;
   }
-  // Opus takes only its own rates.
-  auto r = run(f.in(zorvik("render song.zvo r.opus --rate 44100")));
-  EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("Ogg Opus holds only 8000, 12000, 16000, 24000, 48000 Hz"),
-            std::string::npos)
-      << r.err;
+  // Each format's rates are checked before anything is written, and named.
+  struct Refused {
+    const char* out;
+    int rate;
+    const char* message;
+  } refused[] = {
+      {"r.opus", 44100, "Ogg Opus holds only 8000, 12000, 16000, 24000, 48000 Hz"},
+      {"r.ogg", 200001, "Ogg Vorbis holds 1000 to 200000 Hz, not --rate 200001"},
+      {"r.flac", 200001, "FLAC holds 1000 to 65535 Hz, and multiples of 10 Hz up to 384000"},
+      {"r.flac", 65537, "FLAC holds 1000 to 65535 Hz"},
+  };
+  for (const auto& c : refused) {
+    auto r = run(f.in(zorvik("render song.zvo " + std::string(c.out) + " --samples 100 --rate " +
+                             std::to_string(c.rate))));
+    EXPECT_EQ(r.status, 2) << c.out << " " << c.rate;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(f.dir / c.out)) << c.out;
+  }
+  for (auto [out, rate] : {std::pair{"h.ogg", 200000}, std::pair{"h.flac", 65535},
+                           std::pair{"h.flac", 384000}, std::pair{"h.wav", 384000}}) {
+    auto r = run(f.in(zorvik("render song.zvo " + std::string(out) + " --samples 3000 --rate " +
+                             std::to_string(rate))));
+    EXPECT_EQ(r.status, 0) << out << " " << rate << r.err;
+    EXPECT_EQ(readAudio(f.dir / out).info.samplerate, rate) << out;
+  }
 
   // +12 dB makes every sample four times louder; what passes full scale is
   // limited and counted.
@@ -269,7 +288,7 @@ TEST(Sharing, RateAndGain) {
     past += louder > 32767 || louder < -32768;
   }
   ASSERT_GT(past, 0u);
-  r = run(f.in(zorvik("render song.zvo g.wav --gain 12 --samples " + std::to_string(n))));
+  auto r = run(f.in(zorvik("render song.zvo g.wav --gain 12 --samples " + std::to_string(n))));
   ASSERT_EQ(r.status, 0) << r.err;
   Audio audio = readAudio(f.dir / "g.wav");
   ASSERT_EQ(audio.values.size(), n);
