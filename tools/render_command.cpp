@@ -59,20 +59,27 @@ constexpr CommandSpec kSpec{
 
 constexpr long long kMaxSamples = 1LL << 40;
 
-// The samples of the 32004 Hz stream to render.
+// The samples of the 32004 Hz stream to render: at least one, since a
+// file with no sound is no rendering.
 std::uint64_t lengthOf(const ParsedArgs& args, std::uint64_t loopLength) {
   int given = args.has("samples") + args.has("loops") + args.has("seconds");
   if (given > 1)
     throw UsageError(std::string(kSpec.name), "give at most one of --samples, --loops, --seconds");
   std::uint64_t samples = loopLength;
   if (auto n = args.value("samples")) {
-    samples = static_cast<std::uint64_t>(integerValue(kSpec, "samples", *n, 0, kMaxSamples));
+    samples = static_cast<std::uint64_t>(integerValue(kSpec, "samples", *n, 1, kMaxSamples));
   } else if (auto loops = args.value("loops")) {
     samples =
-        static_cast<std::uint64_t>(integerValue(kSpec, "loops", *loops, 0, 1'000'000)) * loopLength;
+        static_cast<std::uint64_t>(integerValue(kSpec, "loops", *loops, 1, 1'000'000)) * loopLength;
   } else if (auto seconds = args.value("seconds")) {
     double s = numberValue(kSpec, "seconds", *seconds, 0, 1e7);
     samples = static_cast<std::uint64_t>(std::llround(s * kSampleRate));
+    if (samples == 0) {
+      throw UsageError(std::string(kSpec.name),
+                       "--seconds " + *seconds +
+                           " is shorter than half a sample at 32004 Hz, which renders nothing: "
+                           "give a longer time");
+    }
   }
   if (samples > static_cast<std::uint64_t>(kMaxSamples)) {
     throw UsageError(std::string(kSpec.name), "that is longer than zorvik renders (2^40 samples)");

@@ -63,7 +63,7 @@ TEST(Render, WritesTheExactStream) {
       {"", "b.flac", SF_FORMAT_FLAC, static_cast<std::size_t>(loop)},
       {"--loops 2", "c.aiff", SF_FORMAT_AIFF, static_cast<std::size_t>(2 * loop)},
       {"--seconds 0.5", "d.WAV", SF_FORMAT_WAV, 16002},
-      {"--samples 0", "e.wav", SF_FORMAT_WAV, 0},
+      {"--samples 1", "e.wav", SF_FORMAT_WAV, 1},
   };
   auto expected = f.stream(2 * static_cast<std::size_t>(loop));
   for (const auto& c : cases) {
@@ -85,12 +85,11 @@ TEST(Render, WritesTheExactStream) {
 TEST(Render, LengthsAreRoundedToTheNearestSample) {
   RenderFixture f;
   const std::pair<const char*, std::size_t> cases[] = {
-      {"--seconds 0.00003", 1},    // 0.96 samples
-      {"--seconds 0.000046", 1},   // 1.47
-      {"--seconds 0.000047", 2},   // 1.504
-      {"--seconds 1", 32004},      // exactly
-      {"--seconds 0.0000156", 0},  // 0.499
-      {"--seconds=2.5", 80010},    // --opt=value
+      {"--seconds 0.00003", 1},   // 0.96 samples
+      {"--seconds 0.000046", 1},  // 1.47
+      {"--seconds 0.000047", 2},  // 1.504
+      {"--seconds 1", 32004},     // exactly
+      {"--seconds=2.5", 80010},   // --opt=value
   };
   for (const auto& [options, samples] : cases) {
     auto out = f.dir / "out.wav";
@@ -129,6 +128,16 @@ TEST(Render, FailuresLeaveNoFileAndSayWhy) {
        "zorvik render: cannot tell the format of 'out.xyz'"},
       {"render " + song + " out.wav --samples -1" + bank, 2,
        "zorvik render: --samples takes a whole number"},
+      // Lengths that would write a file with no sound.
+      {"render " + song + " out.wav --samples 0" + bank, 2,
+       "zorvik render: --samples takes a whole number from 1 to"},
+      {"render " + song + " out.wav --loops 0" + bank, 2,
+       "zorvik render: --loops takes a whole number from 1 to"},
+      {"render " + song + " out.wav --seconds 0" + bank, 2,
+       "zorvik render: --seconds 0 is shorter than half a sample"},
+      {"render " + song + " out.wav --seconds 0.0000156" + bank, 2,  // 0.499 samples
+       "zorvik render: --seconds 0.0000156 is shorter than half a sample"},
+      {"render " + song + " - --seconds=0" + bank, 2, "zorvik render: --seconds 0 is shorter"},
       {"render " + song + " out.wav --samples 5 --loops 1" + bank, 2,
        "zorvik render: give at most one of"},
       {"render " + song + " out.wav --speed 2" + bank, 2,
