@@ -44,7 +44,7 @@ TEST(Api, BadFilesAreErrorsWithTheLoadersMessage) {
     std::string message;
   } cases[] = {
       {{}, good.bank, "not a valid .zvo file"},
-      {{'#', '\n'}, good.bank, "line 2, column 1: expected 'title' in the header"},
+      {{'#', '\n'}, good.bank, "line 1, column 2: expected 'title' in the header"},
       {{'z', 'v', 'k', 'o', 0, 0, 0}, good.bank, "not a valid version number"},
       {{'x', 0, 'y'},
        good.bank,
@@ -215,7 +215,7 @@ TEST(Api, CompilesAndDecompilesWithTheWarningsOfEither) {
   } cases[] = {
       {std::string(file.begin(), file.end()), 1, "step 3, channel 2: "},
       {text, 1, "line "},
-      {"title \"x\"\n", -1, "line 2, column 1: expected"},
+      {"title \"x\"\n", -1, "line 1, column 10: expected"},
   };
   for (const Case& c : cases) {
     std::uint8_t out[ZORVIK_SONG_FILE_SIZE] = {};

@@ -112,8 +112,16 @@ TEST(SongText, ErrorsNameLineColumnAndWhatWasExpected) {
        "expected a pitch: a row number from 0 to 255 or a note name such as C4, or --- for no "
        "note"},
       {header() + "C#4a --- ---\n", 5, 1,
-       "expected a note name of the table: A#3 (or Bb3) B3 C4 D4 E4 F4 G4 A4 B4 C5 D5 E5 F5 G5 "
-       "A5 B5"},
+       "C#4 is not a note of the table: it has no sharps or flats but A#3 (or Bb3); its notes "
+       "are A#3 B3 C4 D4 E4 F4 G4 A4 B4 C5 D5 E5 F5 G5 A5 B5, or give a row number from 0 to "
+       "255"},
+      {header() + "--- Eb4a ---\n", 5, 5,
+       "Eb4 is not a note of the table: it has no sharps or flats but A#3 (or Bb3); its notes "
+       "are A#3 B3 C4 D4 E4 F4 G4 A4 B4 C5 D5 E5 F5 G5 A5 B5, or give a row number from 0 to "
+       "255"},
+      {header() + "C6a --- ---\n", 5, 1,
+       "C6 is not a note of the table: its notes are A#3 B3 C4 D4 E4 F4 G4 A4 B4 C5 D5 E5 F5 G5 "
+       "A5 B5, or give a row number from 0 to 255"},
       {header() + "c4a --- ---\n", 5, 1,
        "expected a pitch: a row number from 0 to 255 or a note name such as C4, or --- for no "
        "note"},
@@ -123,11 +131,23 @@ TEST(SongText, ErrorsNameLineColumnAndWhatWasExpected) {
       {header() + "95: --- --- ---\n--- --- ---\n", 6, 1,
        "expected no more than 96 steps: the last one was step 95"},
       {header() + "1000: --- --- ---\n", 5, 1, "expected a step number from 0 to 95"},
+      {header() + "00096: --- --- ---\n", 5, 1, "expected a step number from 0 to 95"},
+      {header() + "  -1: --- --- ---\n", 5, 3, "expected a step number from 0 to 95"},
+      {header() + "-0:--- --- ---\n", 5, 1, "expected a step number from 0 to 95"},
       {header() + "1:256 --- ---\n", 5, 3, "expected an instrument number from 0 to 255 after ':'"},
       {header() + "1ab --- ---\n", 5, 3, "expected a space after the cell"},
       {header() + "--- --- --- ---\n", 5, 13, "expected the end of the line or a '#' comment"},
       {header() + steps(97), 101, 1, "expected no more than 96 steps: the last one was step 95"},
-      {"title \"T\"\nauthor \"A\"\ntempo 1\n", 4, 1, "expected 'bank' in the header"},
+      // Columns count characters, not the bytes that encode them.
+      {"title \"\xc3\xa9t\xc3\xa9\" x\n", 1, 13, "expected the end of the line or a '#' comment"},
+      {"title \"\xe2\x99\xaa " + std::string(31, 'x') + "\"\n", 1, 38,
+       "expected at most 32 bytes of text"},
+      // A header line missing: at the end of the text's last line.
+      {"title \"T\"\nauthor \"A\"\ntempo 1\n", 3, 8, "expected 'bank' in the header"},
+      {"title \"T\"\nauthor \"A\"\ntempo 1", 3, 8, "expected 'bank' in the header"},
+      {"title \"\xc3\xa9\"\r\n", 1, 10, "expected 'author' in the header"},
+      {"# nothing\n\n", 2, 1, "expected 'title' in the header"},
+      {"", 1, 1, "expected 'title' in the header"},
       {header() + steps(1) + "tempo 7\n", 6, 1,
        "expected a step line: the header comes before the steps"},
   };
@@ -181,12 +201,14 @@ TEST(SongText, TheNamesFollowTheNoteTable) {
 
 TEST(SongText, SparseStepsAreNumberedAndTheRestEmpty) {
   Song song = compileSongText(header() +
-                              "24: C4a --- G4h\n"
+                              "0:C4g ---\t---\n"  // no space after the colon
+                              "0024: C4a --- G4h\n"
                               "    ---  1b ---   # step 25\n"
                               "90:  3:30 --- ---\n"
-                              "95: --- --- B5o\n");
+                              "95:--- --- B5o\n");
   for (int step = 0; step < kSteps; ++step) {
     StepCells expected = {kNoNote, kNoNote, kNoNote};
+    if (step == 0) expected = {SongCell{2, 6}, kNoNote, kNoNote};
     if (step == 24) expected = {SongCell{2, 0}, kNoNote, SongCell{6, 7}};
     if (step == 25) expected = {kNoNote, SongCell{1, 1}, kNoNote};
     if (step == 90) expected = {SongCell{3, 30}, kNoNote, kNoNote};
