@@ -360,7 +360,7 @@ std::string decompileSong(const Song& song, TextLayout layout) {
   out += "author " + quote(song.author) + "\n";
   out += "bank   " + quote(song.bankName) + "\n";
   out += "tempo  " + std::to_string(song.tempo) + "\n";
-  out += "\n#        ch 0    ch 1    ch 2\n";
+  out += "\n#        ch 1    ch 2    ch 3\n";
   for (int step = 0; step < kSteps; ++step) {
     const StepCells& cells = song.cells[step];
     if (layout.sparse) {

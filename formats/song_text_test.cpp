@@ -74,6 +74,8 @@ TEST(SongText, ReadableForm) {
   EXPECT_NE(text.find("title  \"Say \\\"hi\\\"\"\n"), std::string::npos) << text;
   EXPECT_NE(text.find("author \"A\\\\B\"\n"), std::string::npos);
   EXPECT_NE(text.find("tempo  100\n"), std::string::npos);
+  // Channels as users count them, 1 to 3, over the columns of cells.
+  EXPECT_NE(text.find("\n#        ch 1    ch 2    ch 3\n"), std::string::npos) << text;
   EXPECT_NE(text.find("# bar 1\n         F5a     ---     D4:30   # step 0\n"), std::string::npos)
       << text;
   EXPECT_NE(text.find("# bar 24\n"), std::string::npos);
@@ -233,10 +235,12 @@ TEST(SongText, WarningsNameWhereTheCellIs) {
     int line, column;
     const char* message;
   } expected[] = {
-      {5, 5, "pitch row 14 plays but is not shown on the piano roll (rows 1 to 13)"},
-      {5, 10, "instrument p has no sample in the bank; it cuts the step but stays silent"},
-      {7, 6, "pitch row 0 plays but is not shown on the piano roll (rows 1 to 13)"},
-      {7, 16, "pitch row 20 is past the note table (0 to 15); it cuts the step but stays silent"},
+      {5, 5, "A5 plays but the roll cannot show it (it shows B3 to G5, pitch rows 1 to 13)"},
+      {5, 10, "instrument p of D4p has no sample in the bank; it cuts the step but stays silent"},
+      {7, 6, "A#3 plays but the roll cannot show it (it shows B3 to G5, pitch rows 1 to 13)"},
+      {7, 16,
+       "20b is past the note table (pitch rows 0 to 15); it cuts the step but stays "
+       "silent"},
   };
   for (std::size_t i = 0; i < 4; ++i) {
     EXPECT_EQ(warnings[i].line, expected[i].line) << i;

@@ -179,12 +179,12 @@ TEST(Sharing, CompileWarnsWithLineAndColumnAndStrictRefuses) {
   auto r = run(f.in(zorvik("song compile w.txt w.zvo")));
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err,
-            "zorvik: warning: w.txt: line 5, column 10: pitch row 15 plays but is not shown on "
-            "the piano roll (rows 1 to 13)\n"
-            "zorvik: warning: w.txt: line 6, column 5: pitch row 20 is past the note table (0 to "
-            "15); it cuts the step but stays silent\n"
-            "zorvik: warning: w.txt: line 6, column 15: instrument p has no sample in the bank; it "
-            "cuts the step but stays silent\n");
+            "zorvik: warning: w.txt: line 5, column 10: B5 plays but the roll cannot show it (it "
+            "shows B3 to G5, pitch rows 1 to 13)\n"
+            "zorvik: warning: w.txt: line 6, column 5: 20b is past the note table (pitch rows 0 "
+            "to 15); it cuts the step but stays silent\n"
+            "zorvik: warning: w.txt: line 6, column 15: instrument p of C4p has no sample in the "
+            "bank; it cuts the step but stays silent\n");
   EXPECT_TRUE(fs::exists(f.dir / "w.zvo"));
   r = run(f.in(zorvik("song compile --strict w.txt s.zvo")));
   EXPECT_EQ(r.status, 1);

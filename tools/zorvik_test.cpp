@@ -223,6 +223,22 @@ TEST(SongCommand, CompileErrorNamesTheLineAndWritesNothing) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
+// The tempos the help gives as beats a minute are the player's: four steps
+// a beat.
+TEST(SongCommand, TheHelpGivesTheTempoInBeatsAMinute) {
+  auto r = run(zorvik("song compile --help"));
+  std::string help;
+  for (char c : r.out) {
+    if (c != '\n' && (c != ' ' || help.empty() || help.back() != ' ')) help += c;
+  }
+  for (int tempo : {50, 100, 127, 150, 200, 255}) {
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "%d is %.1f", tempo,
+                  60.0 * 32004 / (4.0 * stepLength(static_cast<std::uint8_t>(tempo))));
+    EXPECT_NE(help.find(expected), std::string::npos) << expected << "\n" << help;
+  }
+}
+
 TEST(InfoCommand, DescribesTheSongAndWarnsAboutUnplayableNotes) {
   fixtures::TempDir dir;
   Song song = fixtures::emptySong(100, "Example", "Anon", "drums.zvi");
@@ -235,15 +251,16 @@ TEST(InfoCommand, DescribesTheSongAndWarnsAboutUnplayableNotes) {
   auto r = run(zorvik("info " + shellQuote((dir / "s.zvo").string())));
   EXPECT_EQ(r.status, 0);
   for (const char* expected :
-       {"Title:        Example\n", "Bank:         drums.zvi\n", "Tempo:        100\n",
+       {"Title:        Example\n", "Bank:         drums.zvi\n",
+        "Tempo:        100 (80.7 beats a minute, at four steps a beat)\n",
         "Step length:  5950 samples (185.9 ms)\n",
         "Loop length:  571200 samples (17.85 s, 96 steps)\n",
-        "Notes:        9 (channel 0: 3, channel 1: 3, channel 2: 3)\n",
+        "Notes:        9 (channel 1: 3, channel 2: 3, channel 3: 3)\n",
         "Instruments:  a×4 b×1 c×1 m×2 p×1\n", "Warnings:     4\n",
-        "step 4, channel 0: instrument p has no sample in the bank",
-        "step 4, channel 1: pitch row 16 is past the note table",
-        "step 4, channel 2: pitch row 0 plays but is not shown on the piano roll",
-        "step 6, channel 2: pitch row 14 plays but is not shown on the piano roll"}) {
+        "  step 4, channel 1: instrument p of D4p has no sample in the bank;",
+        "  step 4, channel 2: 16b is past the note table (pitch rows 0 to 15);",
+        "  step 4, channel 3: A#3 plays but the roll cannot show it (it shows B3 to G5",
+        "  step 6, channel 3: A5 plays but the roll cannot show it"}) {
     EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\n" << r.out;
   }
 }
