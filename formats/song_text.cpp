@@ -306,24 +306,36 @@ Song compileSongText(std::string_view text, std::vector<SongTextWarning>* warnin
 
 namespace {
 
+// A text field as the text writes it, so that no byte of it can drive a
+// terminal the text is shown on: printable ASCII and well-formed UTF-8 as
+// they are, every other byte as \xHH: the C0 controls, DEL, the C1
+// controls (U+0080 to U+009F, encoded C2 80 to C2 9F, or as raw bytes) and
+// any byte of no well-formed character.
 std::string quote(const TextField& field) {
   // Up to the last byte that is not zero: bytes after a first zero are kept.
   std::size_t length = field.size();
   while (length > 0 && field[length - 1] == '\0') --length;
+  std::string_view text(field.data(), length);
   std::string out = "\"";
-  for (std::size_t i = 0; i < length; ++i) {
-    char c = field[i];
-    auto byte = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
+  while (!text.empty()) {
+    auto byte = static_cast<unsigned char>(text.front());
+    std::size_t n = utf8SequenceLength(text);
+    bool c1 = byte == 0xc2 && n == 2 && static_cast<unsigned char>(text[1]) < 0xa0;
+    if (byte == '"' || byte == '\\') {
       out += '\\';
-      out += c;
-    } else if (byte < 0x20 || byte == 0x7f) {
+      out += static_cast<char>(byte);
+    } else if (n > 1 && !c1) {
+      out.append(text.substr(0, n));
+      text.remove_prefix(n);
+      continue;
+    } else if (byte < 0x20 || byte >= 0x7f) {
       char escape[5];
       std::snprintf(escape, sizeof escape, "\\x%02x", byte);
       out += escape;
     } else {
-      out += c;  // printable ASCII, and UTF-8 bytes as they are
+      out += static_cast<char>(byte);
     }
+    text.remove_prefix(1);
   }
   return out + "\"";
 }

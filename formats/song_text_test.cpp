@@ -5,6 +5,7 @@
 #include <cstring>
 #include <random>
 
+#include "formats/utf8.hpp"
 #include "testing/fixtures.hpp"
 
 namespace zorvik {
@@ -269,6 +270,49 @@ TEST(SongText, BytesAfterATextsEndSurvive) {
   EXPECT_TRUE(sameBytes(compileSongText(text), song));
   song.title.fill('T');  // no zero byte at all
   EXPECT_TRUE(sameBytes(compileSongText(decompileSong(song)), song));
+}
+
+// Decompiled to a terminal, a text field must not drive it: C1 controls
+// are escaped as C0 ones are, encoded or raw, and so is every byte of no
+// well-formed character, while UTF-8 stays readable; the bytes survive.
+TEST(SongText, ControlsAndStrayBytesAreEscaped) {
+  struct Case {
+    std::string field;
+    std::string written;
+  } cases[] = {
+      {"a\xc2\x85"
+       "b",
+       "a\\xc2\\x85b"},  // NEL
+      {"\xc2\x9b"
+       "31m",
+       "\\xc2\\x9b31m"},  // CSI
+      {"\xc2\x9d"
+       "0;x",
+       "\\xc2\\x9d0;x"},  // OSC
+      {"\x9b"
+       "2J\x85",
+       "\\x9b2J\\x85"},                           // raw C1 bytes
+      {"\x1b[2J\x07\x7f", "\\x1b[2J\\x07\\x7f"},  // C0 and DEL, as before
+      {"caf\xc3\xa9 \xe2\x99\xaa \xc2\xa0", "caf\xc3\xa9 \xe2\x99\xaa \xc2\xa0"},  // UTF-8
+      {"caf\xe9 \xe2\x99", "caf\\xe9 \\xe2\\x99"},  // Latin-1, a character cut short
+  };
+  for (const auto& c : cases) {
+    Song song = fixtures::emptySong(3);
+    song.title = makeTextField(c.field);
+    std::string text = decompileSong(song);
+    EXPECT_NE(text.find("title  \"" + c.written + "\"\n"), std::string::npos) << text;
+    // Well-formed UTF-8 throughout, with no control but the newlines.
+    for (std::string_view rest = text; !rest.empty();) {
+      std::size_t n = utf8SequenceLength(rest);
+      ASSERT_NE(n, 0u) << c.written << ": " << rest;
+      auto byte = static_cast<unsigned char>(rest[0]);
+      EXPECT_FALSE((byte < 0x20 && byte != '\n') || byte == 0x7f ||
+                   (byte == 0xc2 && static_cast<unsigned char>(rest[1]) < 0xa0))
+          << c.written << ": " << rest;
+      rest.remove_prefix(n);
+    }
+    EXPECT_TRUE(sameBytes(compileSongText(text), song)) << c.written;
+  }
 }
 
 TEST(SongText, CommentsBlankLinesAndCrlfAreAccepted) {
