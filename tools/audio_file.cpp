@@ -291,41 +291,46 @@ void AudioWriter::finish() {
   }
 }
 
-MonoAudio readMonoAudio(const std::string& path) {
+MonoAudioReader::MonoAudioReader(const std::string& path) : name_(shownName(path)) {
   // Opened first by us for the system's own reason when it cannot be;
   // libsndfile then opens it by name.
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) throw cannotRead(path, errno);
   ::close(fd);
   SF_INFO info{};
-  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-  if (file == nullptr) throw cannotRead(path, sf_strerror(nullptr));
+  file_ = sf_open(path.c_str(), SFM_READ, &info);
+  if (file_ == nullptr) throw cannotRead(path, sf_strerror(nullptr));
   // libsndfile scales integer formats to +-1 by dividing by a power of two
   // (32768 for 16 bits), so multiplying by 32768 gives 16-bit values back
   // exactly; float formats come as they are stored.
-  sf_command(file, SFC_SET_NORM_DOUBLE, nullptr, SF_TRUE);
-  MonoAudio audio;
-  audio.sampleRate = info.samplerate;
-  const auto channels = static_cast<std::size_t>(info.channels);
-  if (info.frames > 0) audio.values.reserve(static_cast<std::size_t>(info.frames));
-  std::vector<double> block(4096 * channels);
-  while (true) {
-    sf_count_t n = sf_readf_double(file, block.data(), 4096);
-    if (n <= 0) break;
-    for (sf_count_t f = 0; f < n; ++f) {
-      double sum = 0.0;
-      for (std::size_t c = 0; c < channels; ++c) {
-        sum += block[static_cast<std::size_t>(f) * channels + c];
-      }
-      audio.values.push_back(sum * 32768.0 / static_cast<double>(channels));
+  sf_command(file_, SFC_SET_NORM_DOUBLE, nullptr, SF_TRUE);
+  sampleRate_ = info.samplerate;
+  frames_ = info.frames;
+  channels_ = static_cast<std::size_t>(std::max(info.channels, 1));
+  // About 512 KiB of interleaved values a block, whatever the channels.
+  framesPerBlock_ = std::max<std::size_t>(1, (std::size_t{1} << 16) / channels_);
+  block_.resize(framesPerBlock_ * channels_);
+}
+
+MonoAudioReader::~MonoAudioReader() {
+  if (file_ != nullptr) sf_close(file_);
+}
+
+std::span<const double> MonoAudioReader::next() {
+  sf_count_t n = sf_readf_double(file_, block_.data(), static_cast<sf_count_t>(framesPerBlock_));
+  if (n <= 0) {
+    if (int error = sf_error(file_); error != SF_ERR_NO_ERROR) {
+      throw cannotRead(name_, sf_error_number(error));
     }
+    return {};
   }
-  int error = sf_error(file);
-  sf_close(file);
-  if (error != SF_ERR_NO_ERROR) {
-    throw cannotRead(path, sf_error_number(error));
+  mono_.resize(static_cast<std::size_t>(n));
+  for (std::size_t f = 0; f < mono_.size(); ++f) {
+    double sum = 0.0;
+    for (std::size_t c = 0; c < channels_; ++c) sum += block_[f * channels_ + c];
+    mono_[f] = sum * 32768.0 / static_cast<double>(channels_);
   }
-  return audio;
+  return mono_;
 }
 
 }  // namespace zorvik::tool

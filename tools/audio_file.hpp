@@ -74,16 +74,36 @@ class AudioWriter {
   sf_private_tag* file_ = nullptr;
 };
 
-// A whole audio file mixed down to one channel.
-struct MonoAudio {
-  // Each frame's average over the channels, on the 16-bit scale: a 16-bit
-  // value v reads back as exactly v, full scale of any format is +-32768.
-  std::vector<double> values;
-  int sampleRate = 0;
-};
+// Any audio file libsndfile knows (WAV, FLAC, OGG, AIFF ...), read a block
+// at a time and mixed down to one channel, so that memory does not follow
+// the file's length.
+class MonoAudioReader {
+ public:
+  // Throws Error "cannot read NAME: reason".
+  explicit MonoAudioReader(const std::string& path);
+  ~MonoAudioReader();
+  MonoAudioReader(const MonoAudioReader&) = delete;
+  MonoAudioReader& operator=(const MonoAudioReader&) = delete;
 
-// Reads any file libsndfile knows (WAV, FLAC, OGG, AIFF ...). Throws Error
-// "cannot read NAME: reason".
-MonoAudio readMonoAudio(const std::string& path);
+  int sampleRate() const { return sampleRate_; }
+  // The frames the file says it holds.
+  std::int64_t frames() const { return frames_; }
+
+  // The next values, each frame's average over the channels on the 16-bit
+  // scale (a 16-bit value v reads back as exactly v; full scale of any
+  // format is +-32768); empty at the end. Valid until the next call.
+  // Throws Error "cannot read NAME: reason".
+  std::span<const double> next();
+
+ private:
+  std::string name_;
+  sf_private_tag* file_ = nullptr;
+  int sampleRate_ = 0;
+  std::int64_t frames_ = 0;
+  std::size_t channels_ = 1;
+  std::size_t framesPerBlock_ = 0;
+  std::vector<double> block_;
+  std::vector<double> mono_;
+};
 
 }  // namespace zorvik::tool

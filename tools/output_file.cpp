@@ -134,6 +134,16 @@ void OutputFile::write(std::span<const std::uint8_t> bytes) {
   if (!writeAll(fd_, bytes)) fail();
 }
 
+void OutputFile::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  for (std::size_t done = 0; done < bytes.size();) {
+    ssize_t n =
+        ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) fail();
+    done += static_cast<std::size_t>(n);
+  }
+}
+
 void OutputFile::commit() {
   if (temporary_.empty()) {
     if (ownsFd_ && ::close(fd_) != 0) fail();

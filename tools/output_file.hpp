@@ -38,6 +38,8 @@ class OutputFile {
 
   // Writes all the bytes; throws Error "cannot write NAME: reason".
   void write(std::span<const std::uint8_t> bytes);
+  // Writes bytes at an offset of a seekable output, over what is there.
+  void writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
   // Finishes the output: the temporary file takes its name. Throws Error.
   void commit();
   // Removes the temporary file now (commit() can then not be called).
