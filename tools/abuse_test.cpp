@@ -98,6 +98,27 @@ TEST(Abuse, AnOutputThatIsAnInputIsRefusedAndLeftAlone) {
   EXPECT_TRUE(fs::is_symlink(f.dir / "link.txt"));
 }
 
+// The bank render finds is one of its inputs too, though no operand names
+// it: by a link, or by a name with an audio file's extension.
+TEST(Abuse, RenderNeverWritesOverTheBankItFound) {
+  Folder f;
+  Song song = fixtures::emptySong(200, "Named", "Tester", "bank.wav");
+  song.cells[0] = {SongCell{1, 0}, kNoNote, kNoNote};
+  fixtures::writeFile(f.dir / "named.zvo", fixtures::songFile(song));
+  fs::copy_file(f.bank, f.dir / "bank.wav");
+  fs::create_symlink("slow.zvi", f.dir / "link.wav");
+  const std::string bank = fixtures::readText(f.bank);
+  for (std::string command :
+       {"render slow.zvo link.wav --samples 10", "render named.zvo bank.wav --samples 10"}) {
+    auto r = run(f.in(zorvik(command)));
+    EXPECT_EQ(r.status, 2) << command << "\n" << r.err;
+    EXPECT_NE(r.err.find("is also an input"), std::string::npos) << command << "\n" << r.err;
+  }
+  EXPECT_EQ(fixtures::readText(f.bank), bank);
+  EXPECT_EQ(fixtures::readText(f.dir / "bank.wav"), bank);
+  EXPECT_TRUE(fs::is_symlink(f.dir / "link.wav"));
+}
+
 TEST(Abuse, AReadOnlyOutputIsRefusedAndLeftAlone) {
   Folder f;
   auto r = run(f.in(zorvik("bank extract slow.zvi samples")));
