@@ -197,9 +197,9 @@ TEST(Api, ReplaceGoesOnAtTheSamePlaceOrKeepsThePlayerAsItWas) {
   EXPECT_EQ(zorvik_player_samples_per_step(p), stepLength(100));
   EXPECT_EQ(zorvik_player_step(p), 40);
   EXPECT_EQ(zorvik_player_loop(p), 1u);
-  EXPECT_EQ(zorvik_player_replace(nullptr, bytes.data(), bytes.size(), nullptr, 0, error,
-                                  sizeof error),
-            -1);
+  EXPECT_EQ(
+      zorvik_player_replace(nullptr, bytes.data(), bytes.size(), nullptr, 0, error, sizeof error),
+      -1);
   zorvik_player_free(p);
 }
 
@@ -229,7 +229,8 @@ TEST(Api, CompilesAndDecompilesWithTheWarningsOfEither) {
     }
   }
   std::vector<char> buffer(8);
-  std::size_t needed = zorvik_song_decompile(file.data(), file.size(), buffer.data(), buffer.size());
+  std::size_t needed =
+      zorvik_song_decompile(file.data(), file.size(), buffer.data(), buffer.size());
   EXPECT_EQ(needed, text.size());
   buffer.resize(needed + 1);
   EXPECT_EQ(zorvik_song_decompile(file.data(), file.size(), buffer.data(), buffer.size()), needed);
