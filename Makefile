@@ -3,7 +3,7 @@ BUILD := build
 CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
 
-.PHONY: all setup configure build test play web bench fuzz install uninstall deb clean
+.PHONY: all setup configure build test play play-song web bench fuzz install uninstall deb clean
 
 all: build
 
@@ -23,8 +23,17 @@ build: configure
 test: build
 	@scripts/test
 
-play: build
-	$(BUILD)/zorvikpla $(BUILD)/examples/$(or $(SONG),first-light).zvo
+PLAY_SONG = $(or $(SONG),first-light)
+DEMO_SONGS = $(filter-out CMakeLists,$(basename $(notdir $(wildcard examples/*.txt))))
+
+play: play-song build
+	$(BUILD)/zorvikpla $(BUILD)/examples/$(PLAY_SONG).zvo
+
+# Before anything is set up or built: a song that is none of the demo songs
+# (examples/*.txt) is refused, with their names.
+play-song:
+	@$(if $(filter $(PLAY_SONG),$(DEMO_SONGS)),:,echo "make play: there is no demo song" \
+	  "'$(PLAY_SONG)'; SONG= takes one of: $(DEMO_SONGS)" >&2; exit 2)
 
 # The web player in build-web/, with the demo songs and the default bank
 # of the native build.

@@ -46,9 +46,12 @@ TEST(Api, BadFilesAreErrorsWithTheLoadersMessage) {
     std::string message;
   } cases[] = {
       {{}, good.bank, "not a valid .zvo file"},
-      {{'#', '\n'}, good.bank, "line 2, column 1: expected 'title' in the header"},
+      {{'#', '\n'}, good.bank, "line 1, column 2: expected 'title' in the header"},
       {{'z', 'v', 'k', 'o', 0, 0, 0}, good.bank, "not a valid version number"},
-      {{'x', 0}, good.bank, "not a valid .zvo file"},
+      {{'x', 0, 'y'},
+       good.bank,
+       "not a valid .zvo file, nor a valid song text (line 1, column 1: "
+       "expected 'title' before the first step)"},
       {good.song, {}, "not a valid .zvi file"},
       {good.song, badBank, "only 32khz samples supported atm"},
   };
@@ -214,7 +217,7 @@ TEST(Api, CompilesAndDecompilesWithTheWarningsOfEither) {
   } cases[] = {
       {std::string(file.begin(), file.end()), 1, "step 3, channel 2: "},
       {text, 1, "line "},
-      {"title \"x\"\n", -1, "line 2, column 1: expected"},
+      {"title \"x\"\n", -1, "line 1, column 10: expected"},
   };
   for (const Case& c : cases) {
     std::uint8_t out[ZORVIK_SONG_FILE_SIZE] = {};
@@ -320,7 +323,7 @@ TEST(Api, SongMidiIsTheCoresFileOfThatManyLoops) {
     unsigned loops;
     std::string message;
   } cases[] = {
-      {{'x', 0}, f.bank, 1, "not a valid .zvo file"},
+      {{'x', 0}, f.bank, 1, "line 1, column 1: "},
       {f.song, {}, 1, "not a valid .zvi file"},
       // Four loops of the slowest tempo fit; five do not.
       {slow.song, slow.bank, 5,
@@ -337,6 +340,22 @@ TEST(Api, SongMidiIsTheCoresFileOfThatManyLoops) {
   EXPECT_GT(zorvik_song_midi(slow.song.data(), slow.song.size(), slow.bank.data(), slow.bank.size(),
                              4, nullptr, 0, nullptr, 0),
             0u);
+}
+
+// A song text as C holds it: with its terminator, as sizeof counts it.
+TEST(Api, ASongTextMayEndWithItsTerminator) {
+  static const char kText[] =
+      "title \"C\"\nauthor \"Me\"\nbank \"drums.zvi\"\ntempo 100\n0: C4a --- ---\n";
+  char bank[64];
+  EXPECT_EQ(zorvik_song_bank(kText, sizeof kText, bank, sizeof bank), 0) << bank;
+  EXPECT_STREQ(bank, "drums.zvi");
+  auto samples = fixtures::bankFile(fixtures::countingSamples(10));
+  char error[128] = "";
+  zorvik_player* p =
+      zorvik_player_new(kText, sizeof kText, samples.data(), samples.size(), error, sizeof error);
+  ASSERT_NE(p, nullptr) << error;
+  EXPECT_STREQ(zorvik_player_title(p), "C");
+  zorvik_player_free(p);
 }
 
 }  // namespace

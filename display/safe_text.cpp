@@ -4,6 +4,8 @@
 #include <span>
 #include <utility>
 
+#include "formats/utf8.hpp"
+
 namespace zorvik {
 
 bool isControlByte(unsigned char byte) {
@@ -13,26 +15,15 @@ bool isControlByte(unsigned char byte) {
 namespace {
 
 // The length of the well-formed UTF-8 sequence of two or more bytes at the
-// start of text, or 0. Overlong forms, surrogates and code points past
-// U+10FFFF are not well formed.
+// start of text that is no C1 control (U+0080 to U+009F, encoded C2 80 to
+// C2 9F), or 0.
 std::size_t utf8Length(std::string_view text) {
-  auto at = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  unsigned char lead = at(0);
-  std::size_t n = lead >= 0xc2 && lead <= 0xdf   ? 2
-                  : lead >= 0xe0 && lead <= 0xef ? 3
-                  : lead >= 0xf0 && lead <= 0xf4 ? 4
-                                                 : 0;
-  if (n == 0 || text.size() < n) return 0;
-  for (std::size_t i = 1; i < n; ++i) {
-    if ((at(i) & 0xc0) != 0x80) return 0;
-  }
-  unsigned char second = at(1);
-  if ((lead == 0xe0 && second < 0xa0) || (lead == 0xed && second > 0x9f) ||
-      (lead == 0xf0 && second < 0x90) || (lead == 0xf4 && second > 0x8f)) {
+  std::size_t n = utf8SequenceLength(text);
+  if (n < 2) return 0;
+  if (static_cast<unsigned char>(text[0]) == 0xc2 &&
+      isControlByte(static_cast<unsigned char>(text[1]))) {
     return 0;
   }
-  // U+0080 to U+009F, the C1 controls, encoded: C2 80 to C2 9F.
-  if (lead == 0xc2 && isControlByte(second)) return 0;
   return n;
 }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -14,6 +15,8 @@
 #include "engine/mixer.hpp"
 #include "engine/playback.hpp"
 #include "formats/song_text.hpp"
+#include "testing/fixtures.hpp"
+#include "testing/run.hpp"
 
 namespace zorvik {
 namespace {
@@ -62,6 +65,26 @@ TEST(DemoSongs, OneLoopOfEachWithTheDefaultBank) {
     for (std::int16_t s : block) byBlock.add(s);
     EXPECT_EQ(byBlock.value, c.checksum) << c.name;
   }
+}
+
+// `make play SONG=x` for a song that is not there says which are, before
+// it sets up or builds anything.
+TEST(DemoSongs, MakePlayNamesTheSongsThereAre) {
+  fixtures::TempDir dir;
+  const std::string build = (dir / "build").string();
+  // Bounded: a make that went on to build would take minutes.
+  auto r = fixtures::run("timeout 30 make -s -C " +
+                         fixtures::shellQuote(std::string(ZORVIK_EXAMPLES) + "/..") +
+                         " play SONG=nosuch BUILD=" + fixtures::shellQuote(build));
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.err.find("make play: there is no demo song 'nosuch'; SONG= takes one of: "),
+            std::string::npos)
+      << r.err;
+  for (const char* song : {"first-light", "island-hop", "lanterns", "pixel-rush"}) {
+    EXPECT_NE(r.err.find(song), std::string::npos) << song << ": " << r.err;
+  }
+  EXPECT_EQ(r.err.find("CMakeLists"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(build));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "formats/song_check.hpp"
 
+#include "formats/song_text.hpp"
+
 namespace zorvik {
 
 std::string instrumentName(std::uint8_t instrument) {
@@ -13,19 +15,20 @@ std::vector<CellWarning> checkSong(const Song& song) {
     for (int k = 0; k < kChannels; ++k) {
       const SongCell& cell = song.cells[s][k];
       if (!startsNote(cell)) continue;
+      const std::string note = cellText(cell);
       if (remapInstrument(cell.instrument, cell.pitch) >= kBankSamples) {
         warnings.push_back({s, k,
-                            "instrument " + instrumentName(cell.instrument) +
+                            "instrument " + instrumentName(cell.instrument) + " of " + note +
                                 " has no sample in the bank; it cuts the step but stays silent"});
       } else if (cell.pitch >= kPitchRows) {
         warnings.push_back({s, k,
-                            "pitch row " + std::to_string(cell.pitch) +
-                                " is past the note table (0 to 15); it cuts the step but stays "
-                                "silent"});
+                            note + " is past the note table (pitch rows 0 to 15); it cuts the "
+                                   "step but stays silent"});
       } else if (!rollShowsRow(cell.pitch)) {
         warnings.push_back({s, k,
-                            "pitch row " + std::to_string(cell.pitch) +
-                                " plays but is not shown on the piano roll (rows 1 to 13)"});
+                            std::string(kNoteNames[cell.pitch]) +
+                                " plays but the roll cannot show it (it shows B3 to G5, pitch "
+                                "rows 1 to 13)"});
       }
     }
   }

@@ -13,8 +13,8 @@ namespace zorvik {
 
 struct CellWarning {
   int step;
-  int channel;
-  std::string message;  // "pitch row 14 plays but is not shown on the piano roll (rows 1 to 13)"
+  int channel;          // 0 to 2: users read it as channel 1 to 3
+  std::string message;  // "A5 plays but the roll cannot show it (it shows B3 to G5, ...)"
 };
 
 // One warning at most per cell, in step then channel order.

@@ -4,15 +4,18 @@
 
 #include "formats/bytes.hpp"
 #include "formats/error.hpp"
-#include "formats/song_text.hpp"
 
 namespace zorvik {
 
-Song readSongOrText(const Source& source, bool namedAsSongFile,
-                    std::vector<SongTextWarning>* textWarnings) {
+bool isSongFile(const Source& source) {
   std::uint8_t head[4] = {};
   source.readZeroFilled(0, head, sizeof head);
-  if (readLe32(head) == kSongMagic) return readSong(source);
+  return readLe32(head) == kSongMagic;
+}
+
+Song readSongOrText(const Source& source, bool namedAsSongFile,
+                    std::vector<SongTextWarning>* textWarnings) {
+  if (isSongFile(source)) return readSong(source);
   // Nothing at all is no song of either kind; the song file's loader says so.
   if (source.size() == 0) return readSong(source);
   if (source.size() > kMaxSongTextBytes) {
@@ -22,12 +25,15 @@ Song readSongOrText(const Source& source, bool namedAsSongFile,
   }
   std::string text(static_cast<std::size_t>(source.size()), '\0');
   source.readZeroFilled(0, text.data(), text.size());
-  // Zero bytes mean binary: some other file, not a text to misread.
-  if (text.find('\0') != std::string::npos) throw LoadError("not a valid .zvo file");
+  while (!text.empty() && text.back() == '\0') text.pop_back();
   try {
     return compileSongText(text, textWarnings);
-  } catch (const SongTextError&) {
+  } catch (const SongTextError& e) {
     if (namedAsSongFile) throw LoadError("not a valid .zvo file");
+    if (text.find('\0') != std::string::npos) {
+      throw LoadError(std::string("not a valid .zvo file, nor a valid song text (") + e.what() +
+                      ")");
+    }
     throw;
   }
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "formats/song_check.hpp"
+#include "formats/utf8.hpp"
 
 namespace zorvik {
 
@@ -24,25 +25,27 @@ namespace {
 
 std::string noteNameList() {
   std::string out;
-  for (std::size_t row = 0; row < kNoteNames.size(); ++row) {
-    out += (row == 0 ? "" : " ") + std::string(kNoteNames[row]) + (row == 0 ? " (or Bb3)" : "");
-  }
+  for (std::string_view name : kNoteNames) out += (out.empty() ? "" : " ") + std::string(name);
   return out;
 }
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-// A cursor over one line of the text, counting columns from 1.
+// A cursor over one line of the text. Columns count characters from 1, as
+// an editor shows them, whatever bytes encode them.
 class LineReader {
  public:
   LineReader(std::string_view text, int number) : text_(text), number_(number) {}
 
   [[noreturn]] void fail(const std::string& message) const { failAt(pos_, message); }
   [[noreturn]] void failAt(std::size_t pos, const std::string& message) const {
-    throw SongTextError(number_, static_cast<int>(pos) + 1, message);
+    throw SongTextError(number_, columnAt(pos), message);
   }
   std::size_t pos() const { return pos_; }
+  int columnAt(std::size_t pos) const {
+    return static_cast<int>(utf8CharacterCount(text_.substr(0, pos))) + 1;
+  }
 
   void skipSpace() {
     while (pos_ < text_.size() && isSpace(text_[pos_])) ++pos_;
@@ -63,37 +66,42 @@ class LineReader {
     return text_.substr(start, pos_ - start);
   }
 
-  // A decimal number 0 to 255 at the cursor; the cursor stays on failure.
-  std::optional<unsigned> byte() {
+  // A decimal number 0 to max at the cursor (leading zeros and all); the
+  // cursor stays on failure.
+  std::optional<unsigned> number(unsigned max) {
     std::size_t start = pos_;
     unsigned value = 0;
-    while (pos_ < text_.size() && isDigit(text_[pos_]) && pos_ - start < 4) {
-      value = value * 10 + static_cast<unsigned>(text_[pos_] - '0');
+    while (pos_ < text_.size() && isDigit(text_[pos_])) {
+      value = std::min(value * 10 + static_cast<unsigned>(text_[pos_] - '0'), max + 1);
       ++pos_;
     }
-    if (pos_ == start || value > 255 || (pos_ < text_.size() && isDigit(text_[pos_]))) {
+    if (pos_ == start || value > max) {
       pos_ = start;
       return std::nullopt;
     }
     return value;
   }
+  std::optional<unsigned> byte() { return number(255); }
 
-  // "N:" and a space at the start of a step line: its step number.
+  // "N:" at the start of a step line, before a space or a cell: its step
+  // number. "3:30" is no label but a cell (PITCH:INSTRUMENT): a label has
+  // no digit right after its colon.
   std::optional<int> stepLabel() {
     skipSpace();
     std::size_t start = pos_;
-    std::size_t end = start;
+    std::size_t digits = start;
+    if (digits < text_.size() && text_[digits] == '-') ++digits;  // -1: is no step either
+    std::size_t end = digits;
     while (end < text_.size() && isDigit(text_[end])) ++end;
-    if (end == start || end >= text_.size() || text_[end] != ':' ||
-        (end + 1 < text_.size() && !isSpace(text_[end + 1]) && text_[end + 1] != '#')) {
-      return std::nullopt;  // a cell such as 3:30, or no label
+    if (end == digits || end >= text_.size() || text_[end] != ':' ||
+        (end + 1 < text_.size() && isDigit(text_[end + 1]))) {
+      return std::nullopt;
     }
-    if (end - start > 3) failAt(start, "expected a step number from 0 to 95");
-    int step = 0;
-    for (std::size_t i = start; i < end; ++i) step = step * 10 + (text_[i] - '0');
-    if (step >= kSteps) failAt(start, "expected a step number from 0 to 95");
+    pos_ = digits;
+    auto step = digits == start ? number(kSteps - 1) : std::nullopt;
+    if (!step) failAt(start, "expected a step number from 0 to 95");
     pos_ = end + 1;
-    return step;
+    return static_cast<int>(*step);
   }
 
   // A double-quoted string of at most 32 bytes, with \" \\ and \xHH escapes.
@@ -139,13 +147,17 @@ class LineReader {
     std::size_t start = pos_;
     if (pos_ < text_.size() && text_[pos_] >= 'A' && text_[pos_] <= 'G') {
       std::size_t end = pos_ + 1;
-      if (end < text_.size() && (text_[end] == '#' || text_[end] == 'b')) ++end;
+      bool accidental = end < text_.size() && (text_[end] == '#' || text_[end] == 'b');
+      if (accidental) ++end;
       while (end < text_.size() && isDigit(text_[end])) ++end;
-      if (auto row = noteRow(text_.substr(start, end - start))) {
+      std::string_view name = text_.substr(start, end - start);
+      if (auto row = noteRow(name)) {
         pos_ = end;
         return *row;
       }
-      failAt(start, "expected a note name of the table: " + noteNameList());
+      failAt(start, std::string(name) + " is not a note of the table: " +
+                        (accidental ? "it has no sharps or flats but A#3 (or Bb3); " : "") +
+                        "its notes are " + noteNameList() + ", or give a row number from 0 to 255");
     }
     fail(
         "expected a pitch: a row number from 0 to 255 or a note name such as C4, or --- for no "
@@ -261,16 +273,26 @@ Song compileSongText(std::string_view text, std::vector<SongTextWarning>* warnin
     }
     for (int k = 0; k < kChannels; ++k) {
       step.skipSpace();
-      places[index][k] = {lineNumber, static_cast<int>(step.pos()) + 1};
+      places[index][k] = {lineNumber, step.columnAt(step.pos())};
       song.cells[index][k] = step.cell();
     }
     step.expectEnd();
     nextStep = index + 1;
     anyStep = true;
   }
+  // A header line missing is reported at the end of the text: its last
+  // line (a final newline starts none), after its last character.
+  std::string_view last = text;
+  if (last.ends_with('\n')) last.remove_suffix(1);
+  const int lastLine = static_cast<int>(std::count(last.begin(), last.end(), '\n')) + 1;
+  if (auto newline = last.rfind('\n'); newline != std::string_view::npos) {
+    last.remove_prefix(newline + 1);
+  }
+  if (last.ends_with('\r')) last.remove_suffix(1);
   for (std::size_t k = 0; k < seen.size(); ++k) {
     if (!seen[k]) {
-      throw SongTextError(lineNumber, 1, "expected '" + std::string(kKeys[k]) + "' in the header");
+      throw SongTextError(lastLine, static_cast<int>(utf8CharacterCount(last)) + 1,
+                          "expected '" + std::string(kKeys[k]) + "' in the header");
     }
   }
   if (warnings != nullptr) {
@@ -284,24 +306,36 @@ Song compileSongText(std::string_view text, std::vector<SongTextWarning>* warnin
 
 namespace {
 
+// A text field as the text writes it, so that no byte of it can drive a
+// terminal the text is shown on: printable ASCII and well-formed UTF-8 as
+// they are, every other byte as \xHH: the C0 controls, DEL, the C1
+// controls (U+0080 to U+009F, encoded C2 80 to C2 9F, or as raw bytes) and
+// any byte of no well-formed character.
 std::string quote(const TextField& field) {
   // Up to the last byte that is not zero: bytes after a first zero are kept.
   std::size_t length = field.size();
   while (length > 0 && field[length - 1] == '\0') --length;
+  std::string_view text(field.data(), length);
   std::string out = "\"";
-  for (std::size_t i = 0; i < length; ++i) {
-    char c = field[i];
-    auto byte = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
+  while (!text.empty()) {
+    auto byte = static_cast<unsigned char>(text.front());
+    std::size_t n = utf8SequenceLength(text);
+    bool c1 = byte == 0xc2 && n == 2 && static_cast<unsigned char>(text[1]) < 0xa0;
+    if (byte == '"' || byte == '\\') {
       out += '\\';
-      out += c;
-    } else if (byte < 0x20 || byte == 0x7f) {
+      out += static_cast<char>(byte);
+    } else if (n > 1 && !c1) {
+      out.append(text.substr(0, n));
+      text.remove_prefix(n);
+      continue;
+    } else if (byte < 0x20 || byte >= 0x7f) {
       char escape[5];
       std::snprintf(escape, sizeof escape, "\\x%02x", byte);
       out += escape;
     } else {
-      out += c;  // printable ASCII, and UTF-8 bytes as they are
+      out += static_cast<char>(byte);
     }
+    text.remove_prefix(1);
   }
   return out + "\"";
 }
@@ -338,7 +372,7 @@ std::string decompileSong(const Song& song, TextLayout layout) {
   out += "author " + quote(song.author) + "\n";
   out += "bank   " + quote(song.bankName) + "\n";
   out += "tempo  " + std::to_string(song.tempo) + "\n";
-  out += "\n#        ch 0    ch 1    ch 2\n";
+  out += "\n#        ch 1    ch 2    ch 3\n";
   for (int step = 0; step < kSteps; ++step) {
     const StepCells& cells = song.cells[step];
     if (layout.sparse) {

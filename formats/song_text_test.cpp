@@ -5,6 +5,7 @@
 #include <cstring>
 #include <random>
 
+#include "formats/utf8.hpp"
 #include "testing/fixtures.hpp"
 
 namespace zorvik {
@@ -74,6 +75,8 @@ TEST(SongText, ReadableForm) {
   EXPECT_NE(text.find("title  \"Say \\\"hi\\\"\"\n"), std::string::npos) << text;
   EXPECT_NE(text.find("author \"A\\\\B\"\n"), std::string::npos);
   EXPECT_NE(text.find("tempo  100\n"), std::string::npos);
+  // Channels as users count them, 1 to 3, over the columns of cells.
+  EXPECT_NE(text.find("\n#        ch 1    ch 2    ch 3\n"), std::string::npos) << text;
   EXPECT_NE(text.find("# bar 1\n         F5a     ---     D4:30   # step 0\n"), std::string::npos)
       << text;
   EXPECT_NE(text.find("# bar 24\n"), std::string::npos);
@@ -112,8 +115,16 @@ TEST(SongText, ErrorsNameLineColumnAndWhatWasExpected) {
        "expected a pitch: a row number from 0 to 255 or a note name such as C4, or --- for no "
        "note"},
       {header() + "C#4a --- ---\n", 5, 1,
-       "expected a note name of the table: A#3 (or Bb3) B3 C4 D4 E4 F4 G4 A4 B4 C5 D5 E5 F5 G5 "
-       "A5 B5"},
+       "C#4 is not a note of the table: it has no sharps or flats but A#3 (or Bb3); its notes "
+       "are A#3 B3 C4 D4 E4 F4 G4 A4 B4 C5 D5 E5 F5 G5 A5 B5, or give a row number from 0 to "
+       "255"},
+      {header() + "--- Eb4a ---\n", 5, 5,
+       "Eb4 is not a note of the table: it has no sharps or flats but A#3 (or Bb3); its notes "
+       "are A#3 B3 C4 D4 E4 F4 G4 A4 B4 C5 D5 E5 F5 G5 A5 B5, or give a row number from 0 to "
+       "255"},
+      {header() + "C6a --- ---\n", 5, 1,
+       "C6 is not a note of the table: its notes are A#3 B3 C4 D4 E4 F4 G4 A4 B4 C5 D5 E5 F5 G5 "
+       "A5 B5, or give a row number from 0 to 255"},
       {header() + "c4a --- ---\n", 5, 1,
        "expected a pitch: a row number from 0 to 255 or a note name such as C4, or --- for no "
        "note"},
@@ -123,11 +134,23 @@ TEST(SongText, ErrorsNameLineColumnAndWhatWasExpected) {
       {header() + "95: --- --- ---\n--- --- ---\n", 6, 1,
        "expected no more than 96 steps: the last one was step 95"},
       {header() + "1000: --- --- ---\n", 5, 1, "expected a step number from 0 to 95"},
+      {header() + "00096: --- --- ---\n", 5, 1, "expected a step number from 0 to 95"},
+      {header() + "  -1: --- --- ---\n", 5, 3, "expected a step number from 0 to 95"},
+      {header() + "-0:--- --- ---\n", 5, 1, "expected a step number from 0 to 95"},
       {header() + "1:256 --- ---\n", 5, 3, "expected an instrument number from 0 to 255 after ':'"},
       {header() + "1ab --- ---\n", 5, 3, "expected a space after the cell"},
       {header() + "--- --- --- ---\n", 5, 13, "expected the end of the line or a '#' comment"},
       {header() + steps(97), 101, 1, "expected no more than 96 steps: the last one was step 95"},
-      {"title \"T\"\nauthor \"A\"\ntempo 1\n", 4, 1, "expected 'bank' in the header"},
+      // Columns count characters, not the bytes that encode them.
+      {"title \"\xc3\xa9t\xc3\xa9\" x\n", 1, 13, "expected the end of the line or a '#' comment"},
+      {"title \"\xe2\x99\xaa " + std::string(31, 'x') + "\"\n", 1, 38,
+       "expected at most 32 bytes of text"},
+      // A header line missing: at the end of the text's last line.
+      {"title \"T\"\nauthor \"A\"\ntempo 1\n", 3, 8, "expected 'bank' in the header"},
+      {"title \"T\"\nauthor \"A\"\ntempo 1", 3, 8, "expected 'bank' in the header"},
+      {"title \"\xc3\xa9\"\r\n", 1, 10, "expected 'author' in the header"},
+      {"# nothing\n\n", 2, 1, "expected 'title' in the header"},
+      {"", 1, 1, "expected 'title' in the header"},
       {header() + steps(1) + "tempo 7\n", 6, 1,
        "expected a step line: the header comes before the steps"},
   };
@@ -181,12 +204,14 @@ TEST(SongText, TheNamesFollowTheNoteTable) {
 
 TEST(SongText, SparseStepsAreNumberedAndTheRestEmpty) {
   Song song = compileSongText(header() +
-                              "24: C4a --- G4h\n"
+                              "0:C4g ---\t---\n"  // no space after the colon
+                              "0024: C4a --- G4h\n"
                               "    ---  1b ---   # step 25\n"
                               "90:  3:30 --- ---\n"
-                              "95: --- --- B5o\n");
+                              "95:--- --- B5o\n");
   for (int step = 0; step < kSteps; ++step) {
     StepCells expected = {kNoNote, kNoNote, kNoNote};
+    if (step == 0) expected = {SongCell{2, 6}, kNoNote, kNoNote};
     if (step == 24) expected = {SongCell{2, 0}, kNoNote, SongCell{6, 7}};
     if (step == 25) expected = {kNoNote, SongCell{1, 1}, kNoNote};
     if (step == 90) expected = {SongCell{3, 30}, kNoNote, kNoNote};
@@ -211,10 +236,12 @@ TEST(SongText, WarningsNameWhereTheCellIs) {
     int line, column;
     const char* message;
   } expected[] = {
-      {5, 5, "pitch row 14 plays but is not shown on the piano roll (rows 1 to 13)"},
-      {5, 10, "instrument p has no sample in the bank; it cuts the step but stays silent"},
-      {7, 6, "pitch row 0 plays but is not shown on the piano roll (rows 1 to 13)"},
-      {7, 16, "pitch row 20 is past the note table (0 to 15); it cuts the step but stays silent"},
+      {5, 5, "A5 plays but the roll cannot show it (it shows B3 to G5, pitch rows 1 to 13)"},
+      {5, 10, "instrument p of D4p has no sample in the bank; it cuts the step but stays silent"},
+      {7, 6, "A#3 plays but the roll cannot show it (it shows B3 to G5, pitch rows 1 to 13)"},
+      {7, 16,
+       "20b is past the note table (pitch rows 0 to 15); it cuts the step but stays "
+       "silent"},
   };
   for (std::size_t i = 0; i < 4; ++i) {
     EXPECT_EQ(warnings[i].line, expected[i].line) << i;
@@ -243,6 +270,49 @@ TEST(SongText, BytesAfterATextsEndSurvive) {
   EXPECT_TRUE(sameBytes(compileSongText(text), song));
   song.title.fill('T');  // no zero byte at all
   EXPECT_TRUE(sameBytes(compileSongText(decompileSong(song)), song));
+}
+
+// Decompiled to a terminal, a text field must not drive it: C1 controls
+// are escaped as C0 ones are, encoded or raw, and so is every byte of no
+// well-formed character, while UTF-8 stays readable; the bytes survive.
+TEST(SongText, ControlsAndStrayBytesAreEscaped) {
+  struct Case {
+    std::string field;
+    std::string written;
+  } cases[] = {
+      {"a\xc2\x85"
+       "b",
+       "a\\xc2\\x85b"},  // NEL
+      {"\xc2\x9b"
+       "31m",
+       "\\xc2\\x9b31m"},  // CSI
+      {"\xc2\x9d"
+       "0;x",
+       "\\xc2\\x9d0;x"},  // OSC
+      {"\x9b"
+       "2J\x85",
+       "\\x9b2J\\x85"},                           // raw C1 bytes
+      {"\x1b[2J\x07\x7f", "\\x1b[2J\\x07\\x7f"},  // C0 and DEL, as before
+      {"caf\xc3\xa9 \xe2\x99\xaa \xc2\xa0", "caf\xc3\xa9 \xe2\x99\xaa \xc2\xa0"},  // UTF-8
+      {"caf\xe9 \xe2\x99", "caf\\xe9 \\xe2\\x99"},  // Latin-1, a character cut short
+  };
+  for (const auto& c : cases) {
+    Song song = fixtures::emptySong(3);
+    song.title = makeTextField(c.field);
+    std::string text = decompileSong(song);
+    EXPECT_NE(text.find("title  \"" + c.written + "\"\n"), std::string::npos) << text;
+    // Well-formed UTF-8 throughout, with no control but the newlines.
+    for (std::string_view rest = text; !rest.empty();) {
+      std::size_t n = utf8SequenceLength(rest);
+      ASSERT_NE(n, 0u) << c.written << ": " << rest;
+      auto byte = static_cast<unsigned char>(rest[0]);
+      EXPECT_FALSE((byte < 0x20 && byte != '\n') || byte == 0x7f ||
+                   (byte == 0xc2 && static_cast<unsigned char>(rest[1]) < 0xa0))
+          << c.written << ": " << rest;
+      rest.remove_prefix(n);
+    }
+    EXPECT_TRUE(sameBytes(compileSongText(text), song)) << c.written;
+  }
 }
 
 TEST(SongText, CommentsBlankLinesAndCrlfAreAccepted) {

@@ -4,8 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
+
+#include "formats/error.hpp"
 
 namespace zorvik {
 
@@ -49,12 +53,17 @@ FileSource::~FileSource() {
 }
 
 std::size_t FileSource::readAt(std::uint64_t offset, void* dst, std::size_t n) const {
+  // Past what a file offset can address there is nothing to read.
+  constexpr auto kMaxOffset = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
+  if (offset >= kMaxOffset) return 0;
+  n = static_cast<std::size_t>(std::min<std::uint64_t>(n, kMaxOffset - offset));
   std::size_t done = 0;
   auto* out = static_cast<std::uint8_t*>(dst);
   while (done < n) {
     ssize_t r = ::pread(fd_, out + done, n - done, static_cast<off_t>(offset + done));
     if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) break;  // end of file or an I/O error: the rest reads as missing
+    if (r < 0) throw ReadError(errno);
+    if (r == 0) break;  // the end of the file: the rest reads as missing
     done += static_cast<std::size_t>(r);
   }
   return done;

@@ -1,6 +1,7 @@
 // Random-access byte sources for the loaders: a regular file on disk, or a
 // buffer in memory (tests, fuzzers). Reads past the end deliver fewer bytes;
-// the loaders treat the missing ones as zeros.
+// the loaders treat the missing ones as zeros. A read that fails (EIO, say)
+// throws ReadError: what could not be read is never taken for zeros.
 #pragma once
 
 #include <cstddef>
@@ -15,7 +16,8 @@ class Source {
  public:
   virtual ~Source() = default;
   virtual std::uint64_t size() const = 0;
-  // Copies up to n bytes from offset into dst and returns how many it copied.
+  // Copies up to n bytes from offset into dst and returns how many it copied:
+  // fewer only at the end. Throws ReadError when the read fails.
   virtual std::size_t readAt(std::uint64_t offset, void* dst, std::size_t n) const = 0;
 
   // Like readAt, but fills whatever could not be read with zero bytes.

@@ -130,5 +130,37 @@ TEST(FileSource, UnreadableFilesDoNotOpen) {
   }
 }
 
+// /proc/self/mem is a regular file whose reads at address 0 fail with EIO:
+// a failed read is an error for every loader, never zeros or a short file.
+TEST(FileSource, AFailedReadIsAnError) {
+  const std::string path = "/proc/self/mem";
+  auto file = FileSource::open(path);
+  if (!file) GTEST_SKIP() << "no " << path;
+  const std::pair<const char*, void (*)(const Source&)> readers[] = {
+      {"readAt",
+       [](const Source& s) {
+         std::array<std::uint8_t, 4> b{};
+         s.readAt(0, b.data(), 4);
+       }},
+      {"readSong", [](const Source& s) { readSong(s); }},
+      {"readSampleBank", [](const Source& s) { readSampleBank(s); }},
+  };
+  for (const auto& [what, read] : readers) {
+    try {
+      read(*file);
+      ADD_FAILURE() << what << " read nothing and said nothing";
+    } catch (const ReadError& e) {
+      EXPECT_EQ(e.error(), EIO) << what;
+      EXPECT_STREQ(e.what(), "cannot read the file: Input/output error") << what;
+    }
+  }
+  try {
+    loadSong(path);
+    ADD_FAILURE() << "loadSong read nothing and said nothing";
+  } catch (const LoadError& e) {  // what zorvikpla reports
+    EXPECT_STREQ(e.what(), "cannot read the file: Input/output error");
+  }
+}
+
 }  // namespace
 }  // namespace zorvik

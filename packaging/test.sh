@@ -51,6 +51,28 @@ wav_data() {
   done
 }
 
+# The commands 'zorvik --help' lists, one a line: "play", "song compile".
+zorvik_commands() {
+  "$build/zorvik" --help | sed -n '/^Commands:/,/^$/s/^  \([a-z]\+\( [a-z]\+\)\?\)  .*/\1/p'
+}
+
+# The options of a command as its --help lists them (written from the
+# command tables, their one home), but -h, --help and --version, which
+# every command has: one word each, "=" after one that takes a value
+# ("-b= --bank= --watch"), sorted and on one line.
+help_options() {
+  # shellcheck disable=SC2086 # the command's words
+  "$build/zorvik" $1 --help |
+    sed -nE 's/^ +(-([a-zA-Z]), )?--([a-z-]+)( ([A-Z][A-Z.]*))?( .*)?$/\2|\3|\5/p' |
+    while IFS='|' read -r short long value; do
+      [ "$long" = help ] || [ "$long" = version ] && continue
+      local eq=""
+      [ -n "$value" ] && eq="="
+      [ -n "$short" ] && echo "-$short$eq"
+      echo "--$long$eq"
+    done | sort | paste -sd " " -
+}
+
 # ---------------------------------------------------------------------------
 check_man() {
   local page err
@@ -71,11 +93,11 @@ check_man() {
       fail "build/man/$page.gz is not build/man/$page"
   done
 
-  # zorvik(1) has a section for each command 'zorvik --help' lists, with
-  # each option of the command's own --help in its list of options.
-  local source=man/zorvik.1.scd commands command section option
-  mapfile -t commands < <("$build/zorvik" --help |
-    sed -n '/^Commands:/,/^$/s/^  \([a-z]\+\( [a-z]\+\)\?\)  .*/\1/p')
+  # zorvik(1) has a section for each command 'zorvik --help' lists, whose
+  # list of options is the command's, as its --help lists them: the same
+  # names, the same ones taking a value.
+  local source=man/zorvik.1.scd commands command section documented
+  mapfile -t commands < <(zorvik_commands)
   [ ${#commands[@]} -ge 7 ] || fail "zorvik --help lists ${#commands[@]} commands"
   for command in "${commands[@]}"; do
     section=$(awk -v head="## zorvik $command" \
@@ -85,14 +107,18 @@ check_man() {
       fail "zorvik(1) has no section '## zorvik $command'"
       continue
     fi
-    # shellcheck disable=SC2086 # the command's words
-    for option in $("$build/zorvik" $command --help |
-      grep -oE '^ +(-[a-zA-Z], )?--[a-z-]+' | grep -oE -- '-[a-zA-Z]\b|--[a-z-]+' |
-      grep -vxE -- '-h|--help|--version'); do
-      # A term of the section's option list: "*-b*, *--bank* _FILE_".
-      grep -qE -- "^(\*-[a-zA-Z-]+\*, )*\*$option\*(,| |$)" <<<"$section" ||
-        fail "zorvik(1) does not document 'zorvik $command $option'"
-    done
+    # The terms of the option list, each before its tab-indented text:
+    # "*-b*, *--bank* _FILE_", "*--strict*".
+    documented=$(awk '/^\t/ && prev ~ /^\*--?[a-zA-Z]/ { print prev } { prev = $0 }' \
+      <<<"$section" | while read -r term; do
+      local eq=""
+      [[ $term == *" _"* ]] && eq="="
+      for name in $(grep -oE -- '\*--?[a-zA-Z][a-z-]*\*' <<<"$term" | tr -d '*'); do
+        [[ $name == -h || $name == --help || $name == --version ]] || echo "$name$eq"
+      done
+    done | sort | paste -sd " " -)
+    [ "$documented" = "$(help_options "$command")" ] ||
+      fail "zorvik(1) lists '$documented' for 'zorvik $command', its --help '$(help_options "$command")'"
   done
 }
 
@@ -113,7 +139,9 @@ zorvik -                                => --help --version
 zorvik bank _                           => --help --version build extract list
 zorvik song c                           => compile
 zorvik play _                           => b.zvo c.txt sub
-zorvik play -                           => --bank --help --loops --quiet --version --watch -b -h -q
+zorvik play -                           => --bank --help --loops --quiet --version --watch -b -h -l -q -w
+zorvik bank build --fill _              => default silence
+zorvik bank build -f s                  => silence
 zorvik play --loops 2 b.zvo _           => b.zvo c.txt sub
 zorvik play --loops _                   =>
 zorvik play -b _                        => a.zvi sub
@@ -175,6 +203,22 @@ check_bash_completion() {
     printf "%s\n" "${COMPREPLY[@]}" | sort | paste -sd "|"' bash "$root/packaging/completion")
   [ "$results" = "my dir|my song.zvo" ] || fail "bash: zorvik play my => \"$results\""
   rm -rf "$tmp/files/my dir" "$tmp/files/my song.zvo"
+
+  # A name that is a glob pattern is a name, not a pattern: once each.
+  touch "$tmp/files/[bz].zvo" "$tmp/files/*.zvo"
+  local program
+  for program in "zorvik play" zorvikpla; do
+    results=$(cd "$tmp/files" && bash --norc --noprofile -c '
+      source "$1"/zorvik.bash
+      source "$1"/zorvikpla.bash
+      read -ra COMP_WORDS <<<"$2"
+      COMP_WORDS+=("$3"); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); COMPREPLY=()
+      "_${COMP_WORDS[0]}"
+      printf "%s\n" "${COMPREPLY[@]}" | sort | paste -sd "|"' bash "$root/packaging/completion" \
+      "$program" "[")
+    [ "$results" = "[bz].zvo" ] || fail "bash: $program [ => \"$results\""
+  done
+  rm -f "$tmp/files/[bz].zvo" "$tmp/files/*.zvo"
 }
 
 fish_cases() {
@@ -260,11 +304,50 @@ EOF_ZSH
   done < <(zsh_cases)
 }
 
+# Each completion offers each command's options as its --help lists them
+# (the command tables are their one home), and knows which take a value.
+check_completion_options() {
+  local commands command want got sub cond line valued
+  mapfile -t commands < <(zorvik_commands)
+  for command in "${commands[@]}"; do
+    want=$(help_options "$command")
+    got=$(bash --norc --noprofile -c 'source "$1"
+      for o in $(_zorvik_options "$2"); do
+        if _zorvik_takes_value "$2" "$o"; then echo "$o="; else echo "$o"; fi
+      done' bash "$root/packaging/completion/zorvik.bash" "$command" | sort | paste -sd " " -)
+    [ "$got" = "$want" ] || fail "bash offers '$got' for 'zorvik $command', not '$want'"
+
+    # fish: a 'complete' line per option, -x for one that takes a value,
+    # and the same options in the list of those that do.
+    if [[ $command == *" "* ]]; then cond="__zorvik_is '$command'\""; else cond="__zorvik_is $command'"; fi
+    got=$({ grep -F -- "$cond" packaging/completion/zorvik.fish || true; } | while IFS= read -r line; do
+      local eq=""
+      [[ $line =~ \ -[xr]( |$) ]] && eq="="
+      sed -nE 's/.* -s ([a-zA-Z]) .*/-\1/p' <<<"$line" | sed "s/\$/$eq/"
+      sed -nE 's/.* -l ([a-z-]+) .*/--\1/p' <<<"$line" | sed "s/\$/$eq/"
+    done | sort | paste -sd " " -)
+    [ "$got" = "$want" ] || fail "fish offers '$got' for 'zorvik $command', not '$want'"
+    valued=$(sed -nE "/^ +case '?$command'?\$/{n;s/^ +set valued //p}" packaging/completion/zorvik.fish |
+      tr ' ' '\n' | sort | paste -sd " " -)
+    [ "$valued" = "$(tr ' ' '\n' <<<"$want" | sed -n 's/=$//p' | sort | paste -sd " " -)" ] ||
+      fail "fish skips '$valued' as taking a value for 'zorvik $command', not the options of '$want'"
+
+    # zsh: the command's _arguments, {-b+,--bank=} and '--strict[...]'.
+    sub=${command##* }
+    got=$(awk -v head="    $sub)" 'index($0, head) == 1 { on = 1 } on { print } on && /;;/ { exit }' \
+      packaging/completion/_zorvik |
+      { grep -oE -- '\{-[a-zA-Z]\+?,--[a-z-]+=?\}|--[a-z-]+=?\[' || true; } |
+      tr -d '{}[' | tr ',' '\n' | sed 's/+$/=/' | sort | paste -sd " " -)
+    [ "$got" = "$want" ] || fail "zsh offers '$got' for 'zorvik $command', not '$want'"
+  done
+}
+
 check_completion() {
   completion_fixture
   check_bash_completion
   check_fish_completion
   check_zsh_completion
+  check_completion_options
 }
 
 # ---------------------------------------------------------------------------

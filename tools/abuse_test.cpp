@@ -98,6 +98,74 @@ TEST(Abuse, AnOutputThatIsAnInputIsRefusedAndLeftAlone) {
   EXPECT_TRUE(fs::is_symlink(f.dir / "link.txt"));
 }
 
+// The bank render finds is one of its inputs too, though no operand names
+// it: by a link, or by a name with an audio file's extension.
+TEST(Abuse, RenderNeverWritesOverTheBankItFound) {
+  Folder f;
+  Song song = fixtures::emptySong(200, "Named", "Tester", "bank.wav");
+  song.cells[0] = {SongCell{1, 0}, kNoNote, kNoNote};
+  fixtures::writeFile(f.dir / "named.zvo", fixtures::songFile(song));
+  fs::copy_file(f.bank, f.dir / "bank.wav");
+  fs::create_symlink("slow.zvi", f.dir / "link.wav");
+  const std::string bank = fixtures::readText(f.bank);
+  for (std::string command :
+       {"render slow.zvo link.wav --samples 10", "render named.zvo bank.wav --samples 10"}) {
+    auto r = run(f.in(zorvik(command)));
+    EXPECT_EQ(r.status, 2) << command << "\n" << r.err;
+    EXPECT_NE(r.err.find("is also an input"), std::string::npos) << command << "\n" << r.err;
+  }
+  EXPECT_EQ(fixtures::readText(f.bank), bank);
+  EXPECT_EQ(fixtures::readText(f.dir / "bank.wav"), bank);
+  EXPECT_TRUE(fs::is_symlink(f.dir / "link.wav"));
+}
+
+TEST(Abuse, AReadOnlyOutputIsRefusedAndLeftAlone) {
+  Folder f;
+  auto r = run(f.in(zorvik("bank extract slow.zvi samples")));
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::string samples;
+  for (const std::string& name : fixtures::namesIn(f.dir / "samples")) {
+    samples += " samples/" + name;
+  }
+  fs::create_symlink("old.wav", f.dir / "link.wav");
+  struct Case {
+    std::string command;
+    std::string output;  // made read-only first
+  } cases[] = {
+      {"render slow.zvo old.wav --samples 10", "old.wav"},
+      {"render slow.zvo link.wav --samples 10", "old.wav"},
+      {"song compile slow.txt old.zvo", "old.zvo"},
+      {"song decompile slow.zvo old.txt", "old.txt"},
+      {"bank build -n N -a A old.zvi" + samples, "old.zvi"},
+      {"bank extract slow.zvi samples", "samples/07-h.wav"},
+  };
+  for (const auto& c : cases) {
+    const fs::path output = f.dir / c.output;
+    if (!fs::exists(output)) fixtures::writeFile(output, std::vector<std::uint8_t>{'o', 'l', 'd'});
+    const std::string before = fixtures::readText(output);
+    for (mode_t mode : {0444, 0400}) {
+      ::chmod(output.c_str(), mode);
+      r = run(f.in(zorvik(c.command)));
+      EXPECT_EQ(r.status, 1) << c.command;
+      EXPECT_NE(r.err.find("Permission denied (it is read-only"), std::string::npos)
+          << c.command << "\n"
+          << r.err;
+      EXPECT_EQ(fixtures::readText(output), before) << c.command;
+      EXPECT_EQ(fs::status(output).permissions(), static_cast<fs::perms>(mode)) << c.command;
+    }
+  }
+  // Nothing else was written, and the temporary files are gone.
+  for (const auto& entry : fs::directory_iterator(f.dir.path())) {
+    EXPECT_FALSE(entry.path().filename().string().starts_with(".zorvik-")) << entry.path();
+  }
+  EXPECT_EQ(fixtures::namesIn(f.dir / "samples").size(), 16u);
+  // Write-only is not read-only: it is replaced, and keeps its mode.
+  ::chmod((f.dir / "old.zvo").c_str(), 0200);
+  r = run(f.in(zorvik("song compile slow.txt old.zvo")));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(fs::status(f.dir / "old.zvo").permissions(), fs::perms::owner_write);
+}
+
 TEST(Abuse, NewOutputsTakeTheUmask) {
   Folder f;
   auto r = run(f.in("umask 077 && " + zorvik("song compile slow.txt private.zvo") +
@@ -205,24 +273,43 @@ TEST(Abuse, MemoryIsBoundedByTheInputAndItsLackIsAnError) {
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("larger than"), std::string::npos) << r.err;
 
-  // A WAV file whose 1 G samples do not fit: out of memory, said so.
-  SF_INFO info{};
-  info.samplerate = 32004;
-  info.channels = 1;
-  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-  SNDFILE* wav = sf_open((f.dir / "long.wav").c_str(), SFM_WRITE, &info);
-  ASSERT_NE(wav, nullptr);
-  sf_close(wav);
-  std::vector<std::uint8_t> head = fixtures::readFile(f.dir / "long.wav");
-  writeLe32(head.data() + 4, 36 + 2'000'000'000u);
-  writeLe32(head.data() + 40, 2'000'000'000u);
-  fixtures::writeFile(f.dir / "long.wav", head);
-  ASSERT_EQ(::truncate((f.dir / "long.wav").c_str(), 44 + 2'000'000'000), 0);
-  std::string files;
-  for (int k = 0; k < 16; ++k) files += " long.wav";
-  r = run(f.in("ulimit -v 200000 && " + zorvik("bank build --name N --author A b.zvi" + files)));
+  // A WAV file that says it holds more than a bank sample can (8000 Hz,
+  // 2 G frames: 8 G values at 32004 Hz) is refused before it is read.
+  auto sparseWav = [&](const std::string& name, int rate, int bits, std::uint32_t dataBytes) {
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | (bits == 8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16);
+    SNDFILE* wav = sf_open((f.dir / name).c_str(), SFM_WRITE, &info);
+    ASSERT_NE(wav, nullptr);
+    sf_close(wav);
+    std::vector<std::uint8_t> head = fixtures::readFile(f.dir / name);
+    ASSERT_EQ(head.size(), 44u);
+    writeLe32(head.data() + 4, 36 + dataBytes);
+    writeLe32(head.data() + 40, dataBytes);
+    fixtures::writeFile(f.dir / name, head);
+    ASSERT_EQ(::truncate((f.dir / name).c_str(), 44 + static_cast<off_t>(dataBytes)), 0);
+  };
+  sparseWav("long.wav", 8000, 16, 4'000'000'000u);
+  start = std::chrono::steady_clock::now();
+  r = run(f.in("ulimit -v 200000 && " + zorvik("bank build --name N --author A b.zvi long.wav")));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
   EXPECT_EQ(r.status, 1) << r.err;
-  EXPECT_EQ(r.err, "zorvik: out of memory\n");
+  EXPECT_EQ(r.err,
+            "zorvik: long.wav: 8001000000 values at 32004 Hz, more than a bank sample holds "
+            "(2147483647)\n");
+  EXPECT_FALSE(fs::exists(f.dir / "b.zvi"));
+
+  // Bank build converts as it reads: a 50 MB 16-bit WAV becomes a 50 MB
+  // bank in less memory than either (it once took five times the input,
+  // ten times for 8 bits); to a stream, in little more than the bank.
+  sparseWav("big16.wav", 32004, 16, 50'000'000);
+  r = run(f.in("ulimit -v 40000 && " + zorvik("bank build -n N -a A b16.zvi big16.wav")));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(fs::file_size(f.dir / "b16.zvi"), kBankDataStart + 50'000'000);
+  sparseWav("big8.wav", 32004, 8, 20'000'000);
+  r = run(f.in("ulimit -v 90000 && " + zorvik("bank build -n N -a A - big8.wav") + " | wc -c"));
+  EXPECT_EQ(r.out, std::to_string(kBankDataStart + 40'000'000) + "\n") << r.err;
 
   // A 256 MB bank (sparse) whose 16 descriptors all cover the same bytes:
   // read once, not sixteen times.
@@ -278,7 +365,7 @@ TEST(Abuse, BankBuildSaysWhatHappened) {
 
   r = run(f.in(zorvik("bank build --name N --author A c.zvi missing.wav" + files.substr(8))));
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "zorvik: cannot open missing.wav: No such file or directory\n");
+  EXPECT_EQ(r.err, "zorvik: cannot read missing.wav: No such file or directory\n");
 }
 
 TEST(Abuse, TextFromFilesNeverDrivesTheTerminal) {
@@ -298,6 +385,62 @@ TEST(Abuse, TextFromFilesNeverDrivesTheTerminal) {
           << command << ": " << r.out;
     }
     EXPECT_NE(r.out.find("\\x1b"), std::string::npos) << command << ": " << r.out;
+  }
+}
+
+// Reads of /proc/self/mem at address 0 fail with EIO: an input that cannot
+// be read is an error that says so, never a file that seems empty.
+TEST(Abuse, AnInputThatFailsToReadIsAnError) {
+  if (!fs::exists("/proc/self/mem")) GTEST_SKIP() << "no /proc/self/mem";
+  Folder f;
+  for (std::string command :
+       {"info /proc/self/mem", "song decompile /proc/self/mem", "song compile /proc/self/mem x.zvo",
+        "render /proc/self/mem x.wav", "render slow.zvo x.wav --bank /proc/self/mem",
+        "bank list /proc/self/mem", "bank extract /proc/self/mem out"}) {
+    auto r = run(f.in(zorvik(command)));
+    EXPECT_EQ(r.status, 1) << command;
+    EXPECT_EQ(r.err, "zorvik: cannot read /proc/self/mem: Input/output error\n") << command;
+  }
+  EXPECT_EQ(fixtures::namesIn(f.dir.path()),
+            (std::vector<std::string>{"slow.txt", "slow.zvi", "slow.zvo"}));
+}
+
+TEST(Abuse, FileNamesInMessagesNeverDriveTheTerminal) {
+  Folder f;
+  // Names that would clear the screen, set the window's title or start a
+  // C1 control sequence, were they echoed as they are.
+  const std::string clear = "\x1b[2J";
+  const std::string title = "\x1b]2;owned\x07";
+  const std::string csi =
+      "\xc2\x9b"
+      "31m";
+  fixtures::writeFile(f.dir / (clear + ".txt"), std::vector<std::uint8_t>{'b', 'a', 'd'});
+  fs::copy_file(f.text, f.dir / (title + ".txt"));
+  auto q = [](const std::string& name) { return shellQuote(name); };
+  std::string wavs;
+  for (int k = 0; k < kBankSamples; ++k) wavs += " " + q((k == 0 ? clear : csi) + ".wav");
+  const std::string cases[] = {
+      "info " + q(clear + ".zvo"),                                    // cannot read
+      "render " + q(clear + ".txt") + " out.wav",                     // a bad text
+      "render slow.zvo " + q(csi + "/out.wav"),                       // cannot write
+      "render slow.zvo " + q(title + ".xyz"),                         // no format
+      "song compile " + q(clear + ".txt") + " out.zvo",               // a bad text
+      "song compile " + q(title + ".txt") + " " + q(title + ".txt"),  // input as output
+      "song decompile slow.zvo " + q(csi + "/out.txt"),               // cannot write
+      "bank list " + q(title + ".zvi"),                               // cannot read
+      "bank build -n N -a A b.zvi" + wavs,                            // cannot read
+      "bank extract slow.zvi " + q(clear + "/" + csi),                // cannot make
+  };
+  fixtures::writeFile(f.dir / clear, std::vector<std::uint8_t>{});  // a file in the way
+  for (const std::string& command : cases) {
+    auto r = run(f.in(zorvik(command)));
+    EXPECT_NE(r.status, 0) << command;
+    ASSERT_FALSE(r.err.empty()) << command;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << command << ": " << r.err;
+    for (unsigned char c : r.err.substr(0, r.err.size() - 1)) {
+      EXPECT_FALSE(c < 0x20 || c == 0x7f || (c >= 0x80 && c < 0xa0)) << command << ": " << r.err;
+    }
+    EXPECT_NE(r.err.find("\\x"), std::string::npos) << command << ": " << r.err;
   }
 }
 

@@ -11,16 +11,19 @@
 
 #include "formats/bytes.hpp"
 #include "formats/error.hpp"
+#include "tools/messages.hpp"
 
 namespace zorvik::tool {
 
 namespace {
 
 const OutputFormat kWav{"WAV", SF_FORMAT_WAV | SF_FORMAT_PCM_16, false, {}, 0};
-const OutputFormat kFlac{"FLAC", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, false, {}, 0};
+const OutputFormat kFlac{"FLAC", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, false, {}, 0, kMaxOutputRate,
+                         true};
 const OutputFormat kRf64{"RF64", SF_FORMAT_RF64 | SF_FORMAT_PCM_16, false, {}, 0};
 const OutputFormat kAiff{"AIFF", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, false, {}, 0};
-const OutputFormat kVorbis{"Ogg Vorbis", SF_FORMAT_OGG | SF_FORMAT_VORBIS, true, {}, 0};
+// libvorbis has no encoder settings past 200 kHz.
+const OutputFormat kVorbis{"Ogg Vorbis", SF_FORMAT_OGG | SF_FORMAT_VORBIS, true, {}, 0, 200000};
 const OutputFormat kOpus{
     "Ogg Opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, true, {8000, 12000, 16000, 24000, 48000}, 48000};
 const OutputFormat kMp3{"MP3",
@@ -60,6 +63,27 @@ std::string knownExtensions() {
   for (const Extension& e : kExtensions)
     out += (out.empty() ? "." : ", .") + std::string(e.extension);
   return out;
+}
+
+bool holdsRate(const OutputFormat& format, int rate) {
+  if (!format.rates.empty()) {
+    return std::find(format.rates.begin(), format.rates.end(), rate) != format.rates.end();
+  }
+  if (rate < kMinOutputRate || rate > format.maxRate) return false;
+  return !format.tensPast16Bits || rate <= 65535 || rate % 10 == 0;
+}
+
+std::string ratesText(const OutputFormat& format) {
+  if (!format.rates.empty()) {
+    std::string out = "only ";
+    for (int r : format.rates) out += (out.size() > 5 ? ", " : "") + std::to_string(r);
+    return out + " Hz";
+  }
+  std::string out = std::to_string(kMinOutputRate) + " to ";
+  if (format.tensPast16Bits) {
+    return out + "65535 Hz, and multiples of 10 Hz up to " + std::to_string(format.maxRate);
+  }
+  return out + std::to_string(format.maxRate) + " Hz";
 }
 
 bool canWrite(const OutputFormat& format, int rate) {
@@ -199,9 +223,9 @@ AudioWriter::AudioWriter(OutputFile& out, const OutputFormat& format, int rate,
   int major = format.format & SF_FORMAT_TYPEMASK;
   int encoding = format.format & SF_FORMAT_SUBMASK;
   if (major == SF_FORMAT_AIFF && dataBytes > kMax32BitData) {
-    throw Error("cannot write " + out.name() +
-                ": an AIFF file holds at most 4 GiB of samples (about 18 hours at 32004 Hz); "
-                "write .flac or .wav instead");
+    throw cannotWrite(out.name(),
+                      "an AIFF file holds at most 4 GiB of samples (about 18 hours at 32004 Hz); "
+                      "write .flac or .wav instead");
   }
   if (major == SF_FORMAT_WAV && dataBytes > kMax32BitData) major = SF_FORMAT_RF64;
   const bool streamed = !out.seekable();
@@ -220,7 +244,7 @@ AudioWriter::AudioWriter(OutputFile& out, const OutputFormat& format, int rate,
   file_ = sf_open_virtual(&streamIo, SFM_WRITE, &info, stream_.get());
   if (file_ == nullptr) {
     failOnStreamError();
-    throw Error("cannot write " + out.name() + ": " + sf_strerror(nullptr));
+    throw cannotWrite(out.name(), sf_strerror(nullptr));
   }
   if (streamed) {
     stream_->setLengths(dataBytes, frames);
@@ -253,7 +277,7 @@ void AudioWriter::write(std::span<const std::int16_t> samples) {
   auto n = static_cast<sf_count_t>(samples.size());
   if (sf_write_short(file_, samples.data(), n) != n) {
     failOnStreamError();
-    throw Error("cannot write " + out_.name() + ": " + sf_strerror(file_));
+    throw cannotWrite(out_.name(), sf_strerror(file_));
   }
 }
 
@@ -261,48 +285,52 @@ void AudioWriter::finish() {
   int status = sf_close(file_);
   file_ = nullptr;
   failOnStreamError();
-  if (status != 0) throw Error("cannot write " + out_.name() + ": " + sf_error_number(status));
+  if (status != 0) throw cannotWrite(out_.name(), sf_error_number(status));
   if (!stream_->seekable && stream_->headerChanged()) {
-    throw Error("cannot write " + out_.name() +
-                ": the header sent first no longer matches the samples written");
+    throw cannotWrite(out_.name(), "the header sent first no longer matches the samples written");
   }
 }
 
-MonoAudio readMonoAudio(const std::string& path) {
+MonoAudioReader::MonoAudioReader(const std::string& path) : name_(shownName(path)) {
   // Opened first by us for the system's own reason when it cannot be;
   // libsndfile then opens it by name.
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw Error("cannot open " + path + ": " + std::strerror(errno));
+  if (fd < 0) throw cannotRead(path, errno);
   ::close(fd);
   SF_INFO info{};
-  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-  if (file == nullptr) throw Error("cannot read " + path + ": " + sf_strerror(nullptr));
+  file_ = sf_open(path.c_str(), SFM_READ, &info);
+  if (file_ == nullptr) throw cannotRead(path, sf_strerror(nullptr));
   // libsndfile scales integer formats to +-1 by dividing by a power of two
   // (32768 for 16 bits), so multiplying by 32768 gives 16-bit values back
   // exactly; float formats come as they are stored.
-  sf_command(file, SFC_SET_NORM_DOUBLE, nullptr, SF_TRUE);
-  MonoAudio audio;
-  audio.sampleRate = info.samplerate;
-  const auto channels = static_cast<std::size_t>(info.channels);
-  if (info.frames > 0) audio.values.reserve(static_cast<std::size_t>(info.frames));
-  std::vector<double> block(4096 * channels);
-  while (true) {
-    sf_count_t n = sf_readf_double(file, block.data(), 4096);
-    if (n <= 0) break;
-    for (sf_count_t f = 0; f < n; ++f) {
-      double sum = 0.0;
-      for (std::size_t c = 0; c < channels; ++c) {
-        sum += block[static_cast<std::size_t>(f) * channels + c];
-      }
-      audio.values.push_back(sum * 32768.0 / static_cast<double>(channels));
+  sf_command(file_, SFC_SET_NORM_DOUBLE, nullptr, SF_TRUE);
+  sampleRate_ = info.samplerate;
+  frames_ = info.frames;
+  channels_ = static_cast<std::size_t>(std::max(info.channels, 1));
+  // About 512 KiB of interleaved values a block, whatever the channels.
+  framesPerBlock_ = std::max<std::size_t>(1, (std::size_t{1} << 16) / channels_);
+  block_.resize(framesPerBlock_ * channels_);
+}
+
+MonoAudioReader::~MonoAudioReader() {
+  if (file_ != nullptr) sf_close(file_);
+}
+
+std::span<const double> MonoAudioReader::next() {
+  sf_count_t n = sf_readf_double(file_, block_.data(), static_cast<sf_count_t>(framesPerBlock_));
+  if (n <= 0) {
+    if (int error = sf_error(file_); error != SF_ERR_NO_ERROR) {
+      throw cannotRead(name_, sf_error_number(error));
     }
+    return {};
   }
-  int error = sf_error(file);
-  sf_close(file);
-  if (error != SF_ERR_NO_ERROR) {
-    throw Error("cannot read " + path + ": " + sf_error_number(error));
+  mono_.resize(static_cast<std::size_t>(n));
+  for (std::size_t f = 0; f < mono_.size(); ++f) {
+    double sum = 0.0;
+    for (std::size_t c = 0; c < channels_; ++c) sum += block_[f * channels_ + c];
+    mono_[f] = sum * 32768.0 / static_cast<double>(channels_);
   }
-  return audio;
+  return mono_;
 }
 
 }  // namespace zorvik::tool

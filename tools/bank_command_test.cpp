@@ -228,11 +228,76 @@ TEST(BankBuild, ClipsAndCountsValuesBeyond16Bits) {
   EXPECT_EQ(bank.samples[5].data[0], 500);
 }
 
+// Fewer than 16 files: the rest silent, or the default bank's; a file
+// given again, by any name, stored once.
+TEST(BankBuild, FewerFilesFillTheRestAndRepeatsAreStoredOnce) {
+  fixtures::TempDir dir;
+  const auto paths = sixteenFiles(dir.path());
+  fs::create_symlink(paths[1], dir / "again.wav");
+  fs::create_directory(dir / "banks");
+  const fixtures::SampleSet defaults = fixtures::countingSamples(30);
+  fixtures::writeFile(dir / "banks" / "default.zvi", fixtures::bankFile(defaults, "Default"));
+  const auto ours = fixtures::countingSamples(50);  // what sixteenFiles holds
+  auto loud = dir / "loud.wav";
+  writeAudio(loud, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 32004, 1, {1.5, 0.5});
+  const std::string env = "ZORVIK_BANK_PATH=" + shellQuote((dir / "banks").string()) + " ";
+  struct Case {
+    std::vector<std::string> files;
+    std::string options;
+    std::vector<int> from;  // each sample: the file's sample (of ours) it holds, -1 silence,
+                            // -2 the default bank's own, -3 loud.wav
+    std::size_t storedValues;
+  } cases[] = {
+      {{paths[0]}, "", {0}, 50},
+      {{paths[0], paths[1], paths[0]}, "", {0, 1, 0}, 100},
+      {{paths[1], (dir / "again.wav").string(), loud.string(), paths[1]}, "", {1, 1, -3, 1}, 52},
+      {{paths[4], paths[5]}, " --fill default", {4, 5}, 100 + 14 * 30},
+      {{paths[4], paths[5]}, " --fill=silence", {4, 5}, 100},
+  };
+  for (const auto& c : cases) {
+    auto out = dir / "bank.zvi";
+    auto r = run(env + zorvik("bank build " + shellQuote(out.string()) + " -n N -a A" + c.options +
+                              arguments(c.files)));
+    ASSERT_EQ(r.status, 0) << r.err;
+    // A repeated file is read, and warned about, once.
+    const bool loudOnce = std::count(c.from.begin(), c.from.end(), -3) == 1;
+    EXPECT_EQ(r.err, loudOnce
+                         ? "zorvik: warning: " + loud.string() + ": 1 values clipped to 16 bits\n"
+                         : "");
+    EXPECT_EQ(fs::file_size(out), kBankDataStart + 2 * c.storedValues) << c.options;
+    SampleBank bank = loadSampleBankFile(out.string());
+    for (int k = 0; k < kBankSamples; ++k) {
+      SCOPED_TRACE(std::to_string(k) + c.options);
+      int from = k < static_cast<int>(c.from.size()) ? c.from[k]
+                 : c.options == " --fill default"    ? -2
+                                                     : -1;
+      std::vector<std::int16_t> expected = from >= 0    ? ours[from]
+                                           : from == -2 ? defaults[k]
+                                           : from == -3 ? std::vector<std::int16_t>{32767, 16384}
+                                                        : std::vector<std::int16_t>{};
+      EXPECT_EQ(bank.samples[k].values(), expected);
+    }
+    // Repeats point at the same values.
+    for (std::size_t k = 0; k < c.from.size(); ++k) {
+      for (std::size_t j = 0; j < k; ++j) {
+        if (c.from[j] == c.from[k]) {
+          EXPECT_EQ(bank.header.descriptor(static_cast<int>(k)).dataOffset,
+                    bank.header.descriptor(static_cast<int>(j)).dataOffset);
+        }
+      }
+    }
+    // Standard output gets the very same bytes.
+    r = run(env + zorvik("bank build - -n N -a A" + c.options + arguments(c.files)));
+    EXPECT_EQ(std::vector<std::uint8_t>(r.out.begin(), r.out.end()), fixtures::readFile(out));
+  }
+  auto r = run(zorvik("bank build --help"));
+  EXPECT_NE(r.out.find("a bank of 16 samples from 1 to 16 audio files"), std::string::npos);
+}
+
 TEST(BankCommand, BadCommandLinesAreUsageErrors) {
   fixtures::TempDir dir;
   const auto paths = sixteenFiles(dir.path());
   const std::string files = arguments(paths);
-  const std::string fifteen = arguments({paths.begin(), paths.end() - 1});
   const std::string out = shellQuote((dir / "out.zvi").string());
   const std::string name31(31, 'n'), name32(32, 'n');
   struct Case {
@@ -246,9 +311,14 @@ TEST(BankCommand, BadCommandLinesAreUsageErrors) {
        "--name is 32 bytes long"},
       {"bank build " + out + " --name a --author " + name32 + files, 2,
        "--author is 32 bytes long"},
-      {"bank build " + out + " --name a --author b" + fifteen, 2, "(17 operands), got 16"},
+      {"bank build " + out + " --name a --author b", 2,
+       "expected OUT.zvi, then 1 to 16 audio files, one for each of the bank's 16 samples; got 0 "
+       "files"},
       {"bank build " + out + " --name a --author b" + files + arguments({paths[0]}), 2,
-       "(17 operands), got 18"},
+       "expected OUT.zvi, then 1 to 16 audio files, one for each of the bank's 16 samples; got "
+       "17 files"},
+      {"bank build " + out + " --name a --author b --fill noise" + files, 2,
+       "--fill takes silence or default, not 'noise'"},
       {"bank build " + out + " --author b" + files, 2, "give the bank's --name and --author"},
       {"bank build " + out + " --name a" + files, 2, "give the bank's --name and --author"},
       {"bank build " + out + files + " --name", 2, "--name needs a value"},

@@ -6,6 +6,7 @@
 #include "display/safe_text.hpp"
 #include "formats/error.hpp"
 #include "tools/input.hpp"
+#include "tools/messages.hpp"
 
 namespace zorvik::tool {
 
@@ -62,8 +63,10 @@ FoundBank findBank(const std::vector<std::string>& folders, std::string_view ban
   }
   try {
     return FoundBank{loadSampleBankFile(found->path), found->path, found->isDefault};
+  } catch (const ReadError& e) {
+    throw cannotRead(found->path, e.error());
   } catch (const Error& e) {
-    throw Error(showText(found->path, TextStyle::Escaped) + ": " + e.what());
+    throw Error(shownName(found->path) + ": " + e.what());
   }
 }
 

@@ -1,12 +1,13 @@
 // The zorvik tool's commands. Each describes its command line in a
 // CommandSpec (the parser reads it and writes --help from it) and runs
 // with the parsed arguments. A command returns its exit status or throws
-// Error (status 1) or UsageError (status 2); main reports either.
+// Error (main reports it, status 1) or UsageError (status 2).
 #pragma once
 
 #include <iostream>
 #include <string>
 
+#include "formats/error.hpp"
 #include "tools/options.hpp"
 
 namespace zorvik::tool {

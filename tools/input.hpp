@@ -11,7 +11,9 @@
 
 #include "formats/bank.hpp"
 #include "formats/song.hpp"
+#include "formats/song_text.hpp"
 #include "formats/source.hpp"
+#include "tools/options.hpp"
 
 namespace zorvik::tool {
 
@@ -24,7 +26,8 @@ class Input {
   Input(const std::string& path, std::uint64_t maxBytes, Larger larger);
 
   const Source& source() const { return *source_; }
-  // The input as messages name it: its path, or "standard input".
+  // The input as messages name it: its path (control bytes as \xNN), or
+  // "standard input".
   const std::string& name() const { return name_; }
 
  private:
@@ -37,10 +40,25 @@ class Input {
 // 32-bit offset and be up to 4 GiB long.
 inline constexpr std::uint64_t kMaxBankFileBytes = 2 * std::uint64_t{0xFFFFFFFF};
 
-// A song from a .zvo file or from a song text, told apart by content: a
-// file that begins with the song magic is a song file, one that holds no
-// zero byte a song text. Throws Error "NAME: message".
-Song loadSongInput(const std::string& path);
+// An input of a command, and what it is to the command ("the song").
+struct NamedInput {
+  std::string_view role;
+  std::string path;
+};
+
+// Refuses, with a UsageError for the command, two inputs that are one
+// stream (a pipe, a FIFO, a terminal; "-" is standard input): the first to
+// read it would leave nothing for the other.
+void refuseOneStreamTwice(const CommandSpec& spec, std::span<const NamedInput> inputs);
+
+enum class SongKinds { Either, TextOnly };
+
+// A song from a .zvo file or from a song text, told apart by content
+// (formats/song_input.hpp); with TextOnly, a song file is refused. A text's
+// warnings go to warnings when it is given. Throws Error "NAME: message";
+// a bank given as a song is said to be one.
+Song loadSongInput(const std::string& path, std::vector<SongTextWarning>* warnings = nullptr,
+                   SongKinds kinds = SongKinds::Either);
 
 // A bank file, exactly this one. Throws Error "NAME: message".
 SampleBank loadBankInput(const std::string& path);

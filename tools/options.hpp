@@ -8,22 +8,22 @@
 #include <map>
 #include <optional>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "formats/error.hpp"
 
 namespace zorvik::tool {
 
 using Args = std::span<char* const>;
 
 // A bad command line: the program says so with a hint to the command's
-// --help and ends with status 2.
-class UsageError : public Error {
+// --help and ends with status 2. It is no Error (status 1), so that code
+// which adds a file's name to the errors it passes on leaves it alone.
+class UsageError : public std::runtime_error {
  public:
   UsageError(std::string command, const std::string& message)
-      : Error(message, 2), command_(std::move(command)) {}
+      : std::runtime_error(message), command_(std::move(command)) {}
   const std::string& command() const { return command_; }
 
  private:

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tools/messages.hpp"
 #include "tools/temporary_files.hpp"
 
 namespace zorvik::tool {
@@ -31,12 +32,12 @@ std::string followLinks(const std::string& path, const std::string& name) {
     if (::lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return at;
     std::string target(PATH_MAX, '\0');
     ssize_t n = ::readlink(at.c_str(), target.data(), target.size());
-    if (n < 0) throw Error("cannot write " + name + ": " + std::strerror(errno));
+    if (n < 0) throw cannotWrite(name, errno);
     target.resize(static_cast<std::size_t>(n));
     if (!target.starts_with("/")) target.insert(0, folderOf(at) + "/");
     at = target;
   }
-  throw Error("cannot write " + name + ": " + std::strerror(ELOOP));
+  throw cannotWrite(name, ELOOP);
 }
 
 mode_t currentUmask() {
@@ -60,7 +61,8 @@ bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
   return true;
 }
 
-OutputFile::OutputFile(const std::string& path) : name_(path == "-" ? "standard output" : path) {
+OutputFile::OutputFile(const std::string& path)
+    : name_(path == "-" ? "standard output" : shownName(path)) {
   if (path == "-") {
     fd_ = STDOUT_FILENO;
     return;
@@ -75,10 +77,20 @@ OutputFile::OutputFile(const std::string& path) : name_(path == "-" ? "standard 
     return;
   }
   if (exists && S_ISDIR(st.st_mode)) {
-    throw Error("cannot write " + name_ + ": " + std::strerror(EISDIR));
+    throw cannotWrite(name_, EISDIR);
   }
   if (exists && !S_ISREG(st.st_mode)) {
-    throw Error("cannot write " + name_ + ": not a regular file, a FIFO or a character device");
+    throw cannotWrite(name_, "not a regular file, a FIFO or a character device");
+  }
+  // A file is replaced by renaming over it, which its own mode does not
+  // stop: one that could not be written to, or that has no write bit at
+  // all (which even root's cp would have to be told to override), is left
+  // alone, as cp and the shell leave it.
+  if (exists &&
+      ((st.st_mode & 0222) == 0 || ::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0)) {
+    throw cannotWrite(name_, std::string(std::strerror(EACCES)) +
+                                 " (it is read-only: make it writable with chmod u+w to "
+                                 "replace it, or name another output)");
   }
 
   // The temporary name is short, so that it fits wherever the output's own
@@ -116,12 +128,20 @@ void OutputFile::discard() {
   slot_ = -1;
 }
 
-void OutputFile::fail() const {
-  throw Error("cannot write " + name_ + ": " + std::strerror(errno));
-}
+void OutputFile::fail() const { throw cannotWrite(name_, errno); }
 
 void OutputFile::write(std::span<const std::uint8_t> bytes) {
   if (!writeAll(fd_, bytes)) fail();
+}
+
+void OutputFile::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  for (std::size_t done = 0; done < bytes.size();) {
+    ssize_t n =
+        ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) fail();
+    done += static_cast<std::size_t>(n);
+  }
 }
 
 void OutputFile::commit() {
@@ -149,8 +169,8 @@ void refuseInputAsOutput(const CommandSpec& spec, const std::string& output,
     struct stat in {};
     int got = input == "-" ? ::fstat(STDIN_FILENO, &in) : ::stat(input.c_str(), &in);
     if (got == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
-      std::string message = "the output " + output;
-      message += " is also an input (" + input + "); it would be overwritten: name another output";
+      std::string message = "the output " + shownName(output) + " is also an input (" +
+                            shownName(input) + "); it would be overwritten: name another output";
       throw UsageError(std::string(spec.name), message);
     }
   }

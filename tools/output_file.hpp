@@ -4,16 +4,19 @@
 // temporary name in its folder and takes its own name only at commit(): a
 // failure or a signal leaves the old file as it was and no temporary file
 // behind. The replaced file keeps its mode (and, for root, its owner); a new
-// one gets the mode that open(..., 0666) gives under the umask. A symbolic
-// link is followed: its target is replaced and the link stays. A FIFO or a
-// character device (a terminal, /dev/null) is written straight through, and
-// so is standard output, named "-". Nothing else is written to.
+// one gets the mode that open(..., 0666) gives under the umask. A file that
+// is read-only (no write bit, or not writable by this process) is refused,
+// never replaced. A symbolic link is followed: its target is replaced and
+// the link stays. A FIFO or a character device (a terminal, /dev/null) is
+// written straight through, and so is standard output, named "-". Nothing
+// else is written to.
 #pragma once
 
 #include <cstdint>
 #include <span>
 #include <string>
 
+#include "formats/error.hpp"
 #include "tools/options.hpp"
 
 namespace zorvik::tool {
@@ -29,11 +32,14 @@ class OutputFile {
   int fd() const { return fd_; }
   // A regular file, which can be read back and seeked; the rest is a stream.
   bool seekable() const { return !temporary_.empty(); }
-  // The output as messages name it: its path, or "standard output".
+  // The output as messages name it: its path (control bytes as \xNN), or
+  // "standard output".
   const std::string& name() const { return name_; }
 
   // Writes all the bytes; throws Error "cannot write NAME: reason".
   void write(std::span<const std::uint8_t> bytes);
+  // Writes bytes at an offset of a seekable output, over what is there.
+  void writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
   // Finishes the output: the temporary file takes its name. Throws Error.
   void commit();
   // Removes the temporary file now (commit() can then not be called).

@@ -18,6 +18,7 @@
 #include "tools/bank_search.hpp"
 #include "tools/command.hpp"
 #include "tools/input.hpp"
+#include "tools/messages.hpp"
 #include "tools/output_file.hpp"
 #include "tools/resample.hpp"
 
@@ -31,8 +32,9 @@ constexpr OptionSpec kOptions[] = {
     {"seconds", 0, "S", "render S seconds, rounded to the nearest sample"},
     {"bank", 'b', "FILE", "play with this bank instead of the one the song names"},
     {"rate", 'r', "HZ",
-     "convert to HZ samples per second (libsamplerate's best\nconverter); the samples are then no "
-     "longer exact"},
+     "convert to HZ samples per second, 1000 to 384000\n(Ogg Vorbis to 200000, FLAC past 65535 in "
+     "tens of Hz,\nOpus and MP3 their own rates) with libsamplerate's best\nconverter; the "
+     "samples are then no longer exact"},
     {"gain", 'g', "DB",
      "scale by DB decibels (-60 to 60); samples past full\nscale are limited, and counted in a "
      "warning"},
@@ -64,20 +66,27 @@ constexpr CommandSpec kSpec{
 
 constexpr long long kMaxSamples = 1LL << 40;
 
-// The samples of the 32004 Hz stream to render.
+// The samples of the 32004 Hz stream to render: at least one, since a
+// file with no sound is no rendering.
 std::uint64_t lengthOf(const ParsedArgs& args, std::uint64_t loopLength) {
   int given = args.has("samples") + args.has("loops") + args.has("seconds");
   if (given > 1)
     throw UsageError(std::string(kSpec.name), "give at most one of --samples, --loops, --seconds");
   std::uint64_t samples = loopLength;
   if (auto n = args.value("samples")) {
-    samples = static_cast<std::uint64_t>(integerValue(kSpec, "samples", *n, 0, kMaxSamples));
+    samples = static_cast<std::uint64_t>(integerValue(kSpec, "samples", *n, 1, kMaxSamples));
   } else if (auto loops = args.value("loops")) {
     samples =
-        static_cast<std::uint64_t>(integerValue(kSpec, "loops", *loops, 0, 1'000'000)) * loopLength;
+        static_cast<std::uint64_t>(integerValue(kSpec, "loops", *loops, 1, 1'000'000)) * loopLength;
   } else if (auto seconds = args.value("seconds")) {
     double s = numberValue(kSpec, "seconds", *seconds, 0, 1e7);
     samples = static_cast<std::uint64_t>(std::llround(s * kSampleRate));
+    if (samples == 0) {
+      throw UsageError(std::string(kSpec.name),
+                       "--seconds " + *seconds +
+                           " is shorter than half a sample at 32004 Hz, which renders nothing: "
+                           "give a longer time");
+    }
   }
   if (samples > static_cast<std::uint64_t>(kMaxSamples)) {
     throw UsageError(std::string(kSpec.name), "that is longer than zorvik renders (2^40 samples)");
@@ -102,13 +111,17 @@ struct Inputs {
 Inputs loadInputs(const ParsedArgs& args, const Context& context, const std::string& songPath,
                   const std::string& outPath) {
   std::vector<std::string> inputs = {songPath};
-  if (auto bankPath = args.value("bank")) inputs.push_back(*bankPath);
+  if (auto bankPath = args.value("bank")) {
+    inputs.push_back(*bankPath);
+    const NamedInput named[] = {{"the song", songPath}, {"the bank", *bankPath}};
+    refuseOneStreamTwice(kSpec, named);
+  }
   refuseInputAsOutput(kSpec, outPath, inputs);
   Song song = loadSongInput(songPath);
   FoundBank found = songBank(songPath, song, args.value("bank"), context.programFolder);
   if (found.isDefault) {
     warn("bank " + showText(textOf(song.bankName), TextStyle::Escaped) +
-         " not found: rendering with the default bank, " + found.path);
+         " not found: rendering with the default bank, " + shownName(found.path));
   }
   if (!args.has("bank")) refuseInputAsOutput(kSpec, outPath, std::span(&found.path, 1));
   return {song, std::move(found.bank)};
@@ -136,23 +149,21 @@ int run(const ParsedArgs& args, const Context& context) {
   if (isMidiPath(outPath)) return renderMidi(args, context, songPath, outPath);
   const OutputFormat* format = outputFormatFor(outPath);
   if (format == nullptr) {
-    throw UsageError(std::string(kSpec.name), "cannot tell the format of '" + outPath +
+    throw UsageError(std::string(kSpec.name), "cannot tell the format of '" + shownName(outPath) +
                                                   "': name it " + knownExtensions() +
                                                   ", .mid, or '-'");
   }
   std::optional<int> rate;
   if (auto r = args.value("rate"))
-    rate = static_cast<int>(integerValue(kSpec, "rate", *r, 1000, 384000));
+    rate = static_cast<int>(integerValue(kSpec, "rate", *r, kMinOutputRate, kMaxOutputRate));
   double gainDb = 0.0;
   if (auto g = args.value("gain")) gainDb = numberValue(kSpec, "gain", *g, kMinGainDb, kMaxGainDb);
   int outRate = rate.value_or(static_cast<int>(kSampleRate));
-  if (!format->rates.empty() &&
-      std::find(format->rates.begin(), format->rates.end(), outRate) == format->rates.end()) {
+  if (!holdsRate(*format, outRate)) {
     if (rate) {
-      std::string rates;
-      for (int r : format->rates) rates += (rates.empty() ? "" : ", ") + std::to_string(r);
-      throw UsageError(std::string(kSpec.name), std::string(format->name) + " holds only " + rates +
-                                                    " Hz, not --rate " + std::to_string(*rate));
+      throw UsageError(std::string(kSpec.name), std::string(format->name) + " holds " +
+                                                    ratesText(*format) + ", not --rate " +
+                                                    std::to_string(*rate));
     }
     outRate = format->standardRate;
     say(std::string(format->name) + " cannot hold " + std::to_string(kSampleRate) +

@@ -22,23 +22,7 @@ double checkedRatio(int fromRate, int toRate) {
   return ratio;
 }
 
-// libsamplerate works on floats; scaled to +-1 they keep 24 bits, more
-// than 16-bit values need.
-constexpr double kScale = 32768.0;
-
 }  // namespace
-
-std::vector<double> resample(std::vector<double> values, int fromRate, int toRate) {
-  if (fromRate == toRate) return values;
-  StreamResampler resampler(fromRate, toRate);
-  std::vector<float> in(values.size());
-  for (std::size_t i = 0; i < values.size(); ++i) in[i] = static_cast<float>(values[i] / kScale);
-  std::vector<float> out;
-  resampler.process(in, true, out);
-  std::vector<double> result(out.size());
-  for (std::size_t i = 0; i < out.size(); ++i) result[i] = out[i] * kScale;
-  return result;
-}
 
 StreamResampler::StreamResampler(int fromRate, int toRate)
     : ratio_(checkedRatio(fromRate, toRate)) {

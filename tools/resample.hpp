@@ -8,13 +8,10 @@ struct SRC_STATE_tag;
 
 namespace zorvik::tool {
 
-// `values` at `fromRate` converted to `toRate`: about size * toRate /
-// fromRate values. Equal rates give the values back untouched. Values may
-// be on any scale; the result is on the same one. Throws Error when
-// libsamplerate cannot make the conversion.
-std::vector<double> resample(std::vector<double> values, int fromRate, int toRate);
-
-// The same, for a stream that arrives in parts.
+// A stream at `fromRate` converted to `toRate`, as it arrives in parts:
+// about as many values out as in * toRate / fromRate. Values may be on any
+// scale; the result is on the same one. Throws Error when libsamplerate
+// cannot make the conversion.
 class StreamResampler {
  public:
   StreamResampler(int fromRate, int toRate);

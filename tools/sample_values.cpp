@@ -8,7 +8,12 @@ namespace zorvik::tool {
 
 BankValues toBankValues(std::span<const double> values) {
   BankValues out;
-  out.values.reserve(values.size());
+  appendBankValues(values, out);
+  return out;
+}
+
+void appendBankValues(std::span<const double> values, BankValues& out) {
+  out.values.reserve(out.values.size() + values.size());
   std::uint64_t clipped = 0;
   for (double v : values) {
     if (std::isnan(v)) {
@@ -21,8 +26,7 @@ BankValues toBankValues(std::span<const double> values) {
       out.values.push_back(limitedSample(v, clipped));
     }
   }
-  out.clipped = static_cast<std::size_t>(clipped);
-  return out;
+  out.clipped += static_cast<std::size_t>(clipped);
 }
 
 }  // namespace zorvik::tool

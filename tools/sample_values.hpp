@@ -19,4 +19,8 @@ struct BankValues {
 // clips it to [-32768, 32767]; NaN becomes 0.
 BankValues toBankValues(std::span<const double> values);
 
+// The same for the next part of a stream: the values are appended to
+// out.values and counted in its counts.
+void appendBankValues(std::span<const double> values, BankValues& out);
+
 }  // namespace zorvik::tool

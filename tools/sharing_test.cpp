@@ -102,6 +102,63 @@ TEST(Sharing, EveryReaderTakesAPipeStandardInputAndText) {
   }
 }
 
+TEST(Sharing, OneRuleTellsASongTextFromASongFile) {
+  Folder f;
+  const std::string text = decompileSong(f.song);
+  const std::string header = text.substr(0, text.find("\n\n") + 1);
+  auto file = [&](const std::string& name, const std::string& bytes) {
+    fixtures::writeFile(f.dir / name, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+  };
+  file("comment.txt",
+       header + "# a zero byte: " + std::string(1, '\0') + "\n" + text.substr(header.size()));
+  file("ended.txt", text + std::string(2, '\0'));
+  file("binary.txt", header + "0: C4a " + std::string(1, '\0') + "\n");
+  file("JUNK.ZVO", "not a song at all\n");
+  file("Junk.Zvo", "not a song at all\n");
+  struct Case {
+    const char* input;
+    std::string error;  // empty: the song, as decompiled from song.zvo
+  } cases[] = {
+      {"comment.txt", ""},
+      {"ended.txt", ""},
+      {"binary.txt",
+       "zorvik: binary.txt: not a valid .zvo file, nor a valid song text (line 5, column 8: "},
+      {"JUNK.ZVO", "zorvik: JUNK.ZVO: not a valid .zvo file\n"},
+      {"Junk.Zvo", "zorvik: Junk.Zvo: not a valid .zvo file\n"},
+      {"mine.zvi",
+       "zorvik: mine.zvi: a sample bank, not a song: 'zorvik bank list mine.zvi' shows what it "
+       "holds\n"},
+  };
+  for (const auto& c : cases) {
+    for (std::string command : {"info", "render --samples 10 --bank mine.zvi", "song decompile"}) {
+      std::string args = command == "render --samples 10 --bank mine.zvi"
+                             ? command + " " + c.input + " out.wav"
+                             : command + " " + c.input;
+      auto r = run(f.in(zorvik(args)));
+      EXPECT_EQ(r.status, c.error.empty() ? 0 : 1) << args << "\n" << r.err;
+      EXPECT_EQ(r.err.rfind(c.error, 0), 0u) << args << "\n" << r.err;
+      if (c.error.empty() && command == "song decompile") {
+        EXPECT_EQ(r.out, text) << args;
+      }
+    }
+  }
+  // song compile takes the same texts, and only texts.
+  for (const char* input : {"comment.txt", "ended.txt"}) {
+    auto r = run(f.in(zorvik("song compile " + std::string(input) + " out.zvo")));
+    EXPECT_EQ(r.status, 0) << input << r.err;
+    EXPECT_EQ(fixtures::readFile(f.dir / "out.zvo"), fixtures::readFile(f.dir / "song.zvo"));
+  }
+  for (auto [input, error] :
+       {std::pair{"binary.txt", "binary.txt: not a valid .zvo file, nor a valid song text"},
+        std::pair{"song.zvo", "song.zvo: a song file already, not a song text"},
+        std::pair{"mine.zvi", "mine.zvi: a sample bank, not a song"}}) {
+    auto r = run(f.in(zorvik("song compile " + std::string(input) + " new.zvo")));
+    EXPECT_EQ(r.status, 1) << input;
+    EXPECT_NE(r.err.find(error), std::string::npos) << input << ": " << r.err;
+    EXPECT_FALSE(fs::exists(f.dir / "new.zvo")) << input;
+  }
+}
+
 TEST(Sharing, RenderingATextEqualsCompilingThenRendering) {
   Folder f;
   auto r = run(f.in(zorvik("render song.txt a.wav --loops 2") + " && " +
@@ -122,12 +179,12 @@ TEST(Sharing, CompileWarnsWithLineAndColumnAndStrictRefuses) {
   auto r = run(f.in(zorvik("song compile w.txt w.zvo")));
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err,
-            "zorvik: warning: w.txt: line 5, column 10: pitch row 15 plays but is not shown on "
-            "the piano roll (rows 1 to 13)\n"
-            "zorvik: warning: w.txt: line 6, column 5: pitch row 20 is past the note table (0 to "
-            "15); it cuts the step but stays silent\n"
-            "zorvik: warning: w.txt: line 6, column 15: instrument p has no sample in the bank; it "
-            "cuts the step but stays silent\n");
+            "zorvik: warning: w.txt: line 5, column 10: B5 plays but the roll cannot show it (it "
+            "shows B3 to G5, pitch rows 1 to 13)\n"
+            "zorvik: warning: w.txt: line 6, column 5: 20b is past the note table (pitch rows 0 "
+            "to 15); it cuts the step but stays silent\n"
+            "zorvik: warning: w.txt: line 6, column 15: instrument p of C4p has no sample in the "
+            "bank; it cuts the step but stays silent\n");
   EXPECT_TRUE(fs::exists(f.dir / "w.zvo"));
   r = run(f.in(zorvik("song compile --strict w.txt s.zvo")));
   EXPECT_EQ(r.status, 1);
@@ -195,12 +252,31 @@ TEST(Sharing, RateAndGain) {
                 1.0)
         << rate;
   }
-  // Opus takes only its own rates.
-  auto r = run(f.in(zorvik("render song.zvo r.opus --rate 44100")));
-  EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("Ogg Opus holds only 8000, 12000, 16000, 24000, 48000 Hz"),
-            std::string::npos)
-      << r.err;
+  // Each format's rates are checked before anything is written, and named.
+  struct Refused {
+    const char* out;
+    int rate;
+    const char* message;
+  } refused[] = {
+      {"r.opus", 44100, "Ogg Opus holds only 8000, 12000, 16000, 24000, 48000 Hz"},
+      {"r.ogg", 200001, "Ogg Vorbis holds 1000 to 200000 Hz, not --rate 200001"},
+      {"r.flac", 200001, "FLAC holds 1000 to 65535 Hz, and multiples of 10 Hz up to 384000"},
+      {"r.flac", 65537, "FLAC holds 1000 to 65535 Hz"},
+  };
+  for (const auto& c : refused) {
+    auto r = run(f.in(zorvik("render song.zvo " + std::string(c.out) + " --samples 100 --rate " +
+                             std::to_string(c.rate))));
+    EXPECT_EQ(r.status, 2) << c.out << " " << c.rate;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(f.dir / c.out)) << c.out;
+  }
+  for (auto [out, rate] : {std::pair{"h.ogg", 200000}, std::pair{"h.flac", 65535},
+                           std::pair{"h.flac", 384000}, std::pair{"h.wav", 384000}}) {
+    auto r = run(f.in(zorvik("render song.zvo " + std::string(out) + " --samples 3000 --rate " +
+                             std::to_string(rate))));
+    EXPECT_EQ(r.status, 0) << out << " " << rate << r.err;
+    EXPECT_EQ(readAudio(f.dir / out).info.samplerate, rate) << out;
+  }
 
   // +12 dB makes every sample four times louder; what passes full scale is
   // limited and counted.
@@ -212,7 +288,7 @@ TEST(Sharing, RateAndGain) {
     past += louder > 32767 || louder < -32768;
   }
   ASSERT_GT(past, 0u);
-  r = run(f.in(zorvik("render song.zvo g.wav --gain 12 --samples " + std::to_string(n))));
+  auto r = run(f.in(zorvik("render song.zvo g.wav --gain 12 --samples " + std::to_string(n))));
   ASSERT_EQ(r.status, 0) << r.err;
   Audio audio = readAudio(f.dir / "g.wav");
   ASSERT_EQ(audio.values.size(), n);

@@ -8,6 +8,7 @@
 #include "formats/song_text.hpp"
 #include "tools/command.hpp"
 #include "tools/input.hpp"
+#include "tools/messages.hpp"
 #include "tools/output_file.hpp"
 
 namespace zorvik::tool {
@@ -58,7 +59,10 @@ constexpr CommandSpec kCompileSpec{
     "  title  \"Example\"        text fields: at most 32 bytes, escapes \\\" \\\\ \\xHH\n"
     "  author \"Anon\"\n"
     "  bank   \"default.zvi\"    the bank file the song names\n"
-    "  tempo  100              0 (slowest) to 255 (fastest)\n"
+    "  tempo  100              0 (slowest) to 255 (fastest); four steps make a\n"
+    "                          beat, and tempo 50 is 40.8 beats a minute, 100 is\n"
+    "                          80.7, 127 is 102.2, 150 is 120.5, 200 is 160.3 and\n"
+    "                          255 is 204.0\n"
     "  C4a  ---  12:30         step 0; a cell is --- (no note), a pitch and the\n"
     "                          instrument's letter (a = 0 ... z = 25), or\n"
     "                          PITCH:INSTRUMENT in decimal for any two bytes\n"
@@ -75,18 +79,11 @@ constexpr CommandSpec kCompileSpec{
 int compile(const ParsedArgs& args, const Context&) {
   const auto& operands = args.operands();
   refuseInputAsOutput(kCompileSpec, operands[1], std::span(operands).first(1));
-  Input input(operands[0], kMaxSongTextBytes, Input::Larger::Refuse);
-  std::string text(static_cast<std::size_t>(input.source().size()), '\0');
-  input.source().readZeroFilled(0, text.data(), text.size());
-  Song song;
   std::vector<SongTextWarning> warnings;
-  try {
-    song = compileSongText(text, &warnings);
-  } catch (const Error& e) {
-    throw Error(input.name() + ": " + e.what());
-  }
+  const Song song = loadSongInput(operands[0], &warnings, SongKinds::TextOnly);
+  const std::string name = operands[0] == "-" ? "standard input" : shownName(operands[0]);
   for (const SongTextWarning& w : warnings) {
-    std::string where = input.name() + ": line " + std::to_string(w.line) + ", column " +
+    std::string where = name + ": line " + std::to_string(w.line) + ", column " +
                         std::to_string(w.column) + ": " + w.message;
     if (args.has("strict")) {
       say(where);

@@ -5,7 +5,6 @@
 #include <zorvik/version.h>
 
 #include <cerrno>
-#include <cstring>
 #include <iostream>
 #include <new>
 #include <string>
@@ -14,6 +13,7 @@
 #include "platform/process.hpp"
 #include "platform/program_folder.hpp"
 #include "tools/command.hpp"
+#include "tools/messages.hpp"
 #include "tools/temporary_files.hpp"
 
 namespace zorvik::tool {
@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
     status = 2;
   } catch (const Error& e) {
     std::cerr << "zorvik: " << e.what() << std::endl;
-    status = e.status();
+    status = 1;
   } catch (const std::bad_alloc&) {
     std::cerr << "zorvik: out of memory" << std::endl;
     status = 1;
@@ -138,8 +138,7 @@ int main(int argc, char** argv) {
   errno = 0;
   std::cout.flush();
   if (!std::cout) {
-    std::cerr << "zorvik: cannot write to standard output"
-              << (errno != 0 ? std::string(": ") + std::strerror(errno) : std::string())
+    std::cerr << "zorvik: " << cannotWrite("standard output", errno != 0 ? errno : EIO).what()
               << std::endl;
     if (status == 0) status = 1;
   }

@@ -66,7 +66,7 @@ TEST(Render, WritesTheExactStream) {
       {"", "b.flac", SF_FORMAT_FLAC, static_cast<std::size_t>(loop)},
       {"--loops 2", "c.aiff", SF_FORMAT_AIFF, static_cast<std::size_t>(2 * loop)},
       {"--seconds 0.5", "d.WAV", SF_FORMAT_WAV, 16002},
-      {"--samples 0", "e.wav", SF_FORMAT_WAV, 0},
+      {"--samples 1", "e.wav", SF_FORMAT_WAV, 1},
   };
   auto expected = f.stream(2 * static_cast<std::size_t>(loop));
   for (const auto& c : cases) {
@@ -88,12 +88,11 @@ TEST(Render, WritesTheExactStream) {
 TEST(Render, LengthsAreRoundedToTheNearestSample) {
   RenderFixture f;
   const std::pair<const char*, std::size_t> cases[] = {
-      {"--seconds 0.00003", 1},    // 0.96 samples
-      {"--seconds 0.000046", 1},   // 1.47
-      {"--seconds 0.000047", 2},   // 1.504
-      {"--seconds 1", 32004},      // exactly
-      {"--seconds 0.0000156", 0},  // 0.499
-      {"--seconds=2.5", 80010},    // --opt=value
+      {"--seconds 0.00003", 1},   // 0.96 samples
+      {"--seconds 0.000046", 1},  // 1.47
+      {"--seconds 0.000047", 2},  // 1.504
+      {"--seconds 1", 32004},     // exactly
+      {"--seconds=2.5", 80010},   // --opt=value
   };
   for (const auto& [options, samples] : cases) {
     auto out = f.dir / "out.wav";
@@ -167,6 +166,16 @@ TEST(Render, FailuresLeaveNoFileAndSayWhy) {
        "zorvik render: cannot tell the format of 'out.xyz'"},
       {"render " + song + " out.wav --samples -1" + bank, 2,
        "zorvik render: --samples takes a whole number"},
+      // Lengths that would write a file with no sound.
+      {"render " + song + " out.wav --samples 0" + bank, 2,
+       "zorvik render: --samples takes a whole number from 1 to"},
+      {"render " + song + " out.wav --loops 0" + bank, 2,
+       "zorvik render: --loops takes a whole number from 1 to"},
+      {"render " + song + " out.wav --seconds 0" + bank, 2,
+       "zorvik render: --seconds 0 is shorter than half a sample"},
+      {"render " + song + " out.wav --seconds 0.0000156" + bank, 2,  // 0.499 samples
+       "zorvik render: --seconds 0.0000156 is shorter than half a sample"},
+      {"render " + song + " - --seconds=0" + bank, 2, "zorvik render: --seconds 0 is shorter"},
       {"render " + song + " out.wav --samples 5 --loops 1" + bank, 2,
        "zorvik render: give at most one of"},
       {"render " + song + " out.wav --speed 2" + bank, 2,
@@ -188,6 +197,8 @@ TEST(Render, FailuresLeaveNoFileAndSayWhy) {
       {"render " + song + " out.mid --loops 1000" + bank, 1,
        "zorvik: that is 2:29:43 long, and a MIDI file holds at most 2:19:47: render fewer loops\n"},
       {"render junk.zvo out.mid" + bank, 1, "zorvik: junk.zvo: not a valid .zvo file\n"},
+      {"render - out.wav --bank - < song.zvo", 2,
+       "zorvik render: the song and the bank cannot both be read from standard input"},
       {"frobnicate", 2, "zorvik: unknown command 'frobnicate'"},
   };
   for (const auto& c : cases) {
@@ -195,6 +206,14 @@ TEST(Render, FailuresLeaveNoFileAndSayWhy) {
     EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
     EXPECT_EQ(r.err.rfind(c.err, 0), 0u) << c.args << "\n" << r.err;
   }
+  // One pipe cannot be both the song and the bank, by any of its names.
+  auto r = run("cat " + shellQuote(f.songPath) + " | " +
+               zorvik("render /dev/stdin out.wav --bank=- --samples 1"));
+  EXPECT_EQ(r.status, 2) << r.err;
+  EXPECT_EQ(
+      r.err.rfind("zorvik render: the song and the bank cannot both be read from /dev/stdin", 0),
+      0u)
+      << r.err;
   for (const auto& entry : fs::directory_iterator(f.dir.path())) {
     std::string name = entry.path().filename().string();
     EXPECT_TRUE(name == "song.zvo" || name == "mine.zvi" || name == "junk.zvo")
@@ -251,6 +270,22 @@ TEST(SongCommand, CompileErrorNamesTheLineAndWritesNothing) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
+// The tempos the help gives as beats a minute are the player's: four steps
+// a beat.
+TEST(SongCommand, TheHelpGivesTheTempoInBeatsAMinute) {
+  auto r = run(zorvik("song compile --help"));
+  std::string help;
+  for (char c : r.out) {
+    if (c != '\n' && (c != ' ' || help.empty() || help.back() != ' ')) help += c;
+  }
+  for (int tempo : {50, 100, 127, 150, 200, 255}) {
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "%d is %.1f", tempo,
+                  60.0 * 32004 / (4.0 * stepLength(static_cast<std::uint8_t>(tempo))));
+    EXPECT_NE(help.find(expected), std::string::npos) << expected << "\n" << help;
+  }
+}
+
 TEST(InfoCommand, DescribesTheSongAndWarnsAboutUnplayableNotes) {
   fixtures::TempDir dir;
   Song song = fixtures::emptySong(100, "Example", "Anon", "drums.zvi");
@@ -263,15 +298,16 @@ TEST(InfoCommand, DescribesTheSongAndWarnsAboutUnplayableNotes) {
   auto r = run(zorvik("info " + shellQuote((dir / "s.zvo").string())));
   EXPECT_EQ(r.status, 0);
   for (const char* expected :
-       {"Title:        Example\n", "Bank:         drums.zvi\n", "Tempo:        100\n",
+       {"Title:        Example\n", "Bank:         drums.zvi\n",
+        "Tempo:        100 (80.7 beats a minute, at four steps a beat)\n",
         "Step length:  5950 samples (185.9 ms)\n",
         "Loop length:  571200 samples (17.85 s, 96 steps)\n",
-        "Notes:        9 (channel 0: 3, channel 1: 3, channel 2: 3)\n",
+        "Notes:        9 (channel 1: 3, channel 2: 3, channel 3: 3)\n",
         "Instruments:  a×4 b×1 c×1 m×2 p×1\n", "Warnings:     4\n",
-        "step 4, channel 0: instrument p has no sample in the bank",
-        "step 4, channel 1: pitch row 16 is past the note table",
-        "step 4, channel 2: pitch row 0 plays but is not shown on the piano roll",
-        "step 6, channel 2: pitch row 14 plays but is not shown on the piano roll"}) {
+        "  step 4, channel 1: instrument p of D4p has no sample in the bank;",
+        "  step 4, channel 2: 16b is past the note table (pitch rows 0 to 15);",
+        "  step 4, channel 3: A#3 plays but the roll cannot show it (it shows B3 to G5",
+        "  step 6, channel 3: A5 plays but the roll cannot show it"}) {
     EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\n" << r.out;
   }
 }

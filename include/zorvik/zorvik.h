@@ -41,7 +41,9 @@ typedef struct zorvik_player zorvik_player;
 ZORVIK_API const char *zorvik_version(void);
 
 /* Loads a song (a .zvo file's bytes, or a song text) and a bank (a .zvi
-   file's bytes) from memory; the player keeps copies of what it needs. On
+   file's bytes) from memory; the player keeps copies of what it needs. A
+   song text may end with zero bytes: a C string may be given with its
+   terminator (sizeof a string literal counts it). On
    failure returns NULL and, when error is not NULL, copies the loader's
    message (at most error_size bytes, zero-ended). */
 ZORVIK_API zorvik_player *zorvik_player_new(const void *song, size_t song_size, const void *bank,

@@ -6,10 +6,11 @@
 # Adds to COMPREPLY the folders starting with $1 and the files starting with
 # $1 whose names end in one of the extensions that follow, in any case.
 _zorvik_files() {
-  local cur=$1 f ext lower
+  local cur=$1 f ext lower files=()
   shift
-  local IFS=$'\n'
-  for f in $(compgen -f -- "$cur"); do
+  # Read as lines, never split or glob-expanded: "[ab].zvo" is one name.
+  mapfile -t files < <(compgen -f -- "$cur")
+  for f in "${files[@]}"; do
     if [[ -d $f ]]; then
       COMPREPLY+=("$f")
       continue
@@ -41,14 +42,15 @@ _zorvik_audio() {
 }
 
 # The options of a command (its words joined by a space), and which of them
-# take a value.
+# take a value: as the command's --help lists them (packaging/test.sh
+# checks that they are the same).
 _zorvik_options() {
   case $1 in
-    play) echo "--loops -b --bank --watch -q --quiet" ;;
+    play) echo "-l --loops -b --bank -w --watch -q --quiet" ;;
     render) echo "--samples --loops --seconds -b --bank -r --rate -g --gain" ;;
-    "song decompile") echo "--sparse" ;;
+    "song decompile") echo "-s --sparse" ;;
     "song compile") echo "--strict" ;;
-    "bank build") echo "-n --name -a --author" ;;
+    "bank build") echo "-n --name -a --author -f --fill" ;;
   esac
 }
 _zorvik_takes_value() {
@@ -56,7 +58,7 @@ _zorvik_takes_value() {
     --loops | -b | --bank) [[ $1 == play || $1 == render ]] ;;
     -l) [[ $1 == play ]] ;;
     --samples | --seconds | -r | --rate | -g | --gain) [[ $1 == render ]] ;;
-    -n | --name | -a | --author) [[ $1 == "bank build" ]] ;;
+    -n | --name | -a | --author | -f | --fill) [[ $1 == "bank build" ]] ;;
     *) return 1 ;;
   esac
 }
@@ -113,6 +115,7 @@ _zorvik() {
       -r | --rate)
         mapfile -t COMPREPLY < <(compgen -W "22050 32000 32004 44100 48000 88200 96000" -- "$cur")
         ;;
+      -f | --fill) mapfile -t COMPREPLY < <(compgen -W "silence default" -- "$cur") ;;
     esac
     if [[ -n $prefix ]]; then
       local i

@@ -49,7 +49,7 @@ function __zorvik_operand
         case render
             set valued --samples --loops --seconds -b --bank -r --rate -g --gain
         case 'bank build'
-            set valued -n --name -a --author
+            set valued -n --name -a --author -f --fill
     end
     set -l count 0
     set -l ended 0
@@ -83,7 +83,7 @@ complete -c zorvik -n __fish_use_subcommand -a song -d 'Convert songs to text an
 complete -c zorvik -n __fish_use_subcommand -a bank -d 'Build and inspect sample banks'
 complete -c zorvik -n '__zorvik_is song' -a decompile -d 'Write a song as text'
 complete -c zorvik -n '__zorvik_is song' -a compile -d 'Build a song file from its text'
-complete -c zorvik -n '__zorvik_is bank' -a build -d 'Build a bank from 16 audio files'
+complete -c zorvik -n '__zorvik_is bank' -a build -d 'Build a bank from 1 to 16 audio files'
 complete -c zorvik -n '__zorvik_is bank' -a list -d "Show a bank's header and samples"
 complete -c zorvik -n '__zorvik_is bank' -a extract -d "Write a bank's samples as WAV files"
 
@@ -118,6 +118,7 @@ complete -c zorvik -n "__zorvik_operand 'song compile' 2" -a '(__zorvik_files zv
 # bank build, bank list, bank extract
 complete -c zorvik -n "__zorvik_is 'bank build'" -s n -l name -x -d "The bank's name"
 complete -c zorvik -n "__zorvik_is 'bank build'" -s a -l author -x -d "The bank's author"
+complete -c zorvik -n "__zorvik_is 'bank build'" -s f -l fill -x -a 'silence default' -d 'What the samples no file is given for hold'
 complete -c zorvik -n "__zorvik_operand 'bank build' 1" -a '(__zorvik_files zvi)'
 complete -c zorvik -n "__zorvik_operand 'bank build' 2 +" -a '(__zorvik_files wav rf64 w64 flac aif aiff aifc ogg oga opus mp3 au snd caf voc)'
 complete -c zorvik -n "__zorvik_operand 'bank list' 1" -a '(__zorvik_files zvi)'

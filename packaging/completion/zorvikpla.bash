@@ -10,8 +10,10 @@ _zorvikpla() {
     mapfile -t COMPREPLY < <(compgen -W "--help -h --version" -- "$cur")
     return 0
   fi
-  local IFS=$'\n'
-  for f in $(compgen -f -- "$cur"); do
+  # Read as lines, never split or glob-expanded: "[ab].zvo" is one name.
+  local files=()
+  mapfile -t files < <(compgen -f -- "$cur")
+  for f in "${files[@]}"; do
     if [[ -d $f || ${f,,} == *.zvo ]]; then COMPREPLY+=("$f"); fi
   done
   # Outside of a completion in progress (as in the tests) compopt fails.
