@@ -3,7 +3,7 @@
 #   cmake -D BUILD=build -D PREFIX=/usr/local -D ACTION=install -P packaging/install.cmake
 #   cmake -D BUILD=build -D PREFIX=/usr/local -D ACTION=uninstall -P packaging/install.cmake
 #
-# install runs `cmake --install` and keeps a record, in the build folder, of
+# install runs `cmake --install --strip` and keeps a record, in the build folder, of
 # every file and link it installed and of every folder it had to make: the
 # install is first run into a staging folder, whose folders are compared
 # with what exists under PREFIX beforehand. uninstall removes exactly the
@@ -51,7 +51,7 @@ if(ACTION STREQUAL "install")
   set(stage "${BUILD}/install-stage")
   file(REMOVE_RECURSE "${stage}")
   execute_process(COMMAND ${CMAKE_COMMAND} -E env "DESTDIR=${stage}"
-                          ${CMAKE_COMMAND} --install "${BUILD}" --prefix "${PREFIX}"
+                          ${CMAKE_COMMAND} --install "${BUILD}" --prefix "${PREFIX}" --strip
                   OUTPUT_QUIET RESULT_VARIABLE status)
   if(NOT status EQUAL 0)
     message(FATAL_ERROR "install: cmake --install into ${stage} failed")
@@ -68,7 +68,7 @@ if(ACTION STREQUAL "install")
   endforeach()
   file(REMOVE_RECURSE "${stage}")
 
-  execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD}" --prefix "${PREFIX}"
+  execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD}" --prefix "${PREFIX}" --strip
                   RESULT_VARIABLE status)
   if(NOT status EQUAL 0)
     message(FATAL_ERROR "install: cmake --install failed")

@@ -7,7 +7,8 @@
 #                                  --help lists is documented
 #   packaging/test.sh completion   bash, zsh and fish completion
 #   packaging/test.sh desktop      desktop entry, MIME types, magic file
-#   packaging/test.sh install      make install into a temporary prefix, the
+#   packaging/test.sh install      make install into a temporary prefix
+#                                  (stripped, the bank, songs and texts), the
 #                                  programs and the library used from there,
 #                                  make uninstall leaving it as it was
 #   packaging/test.sh deb          make deb, lintian, the package's programs
@@ -373,6 +374,7 @@ share/zorvik/examples/first-light.zvo
 share/zorvik/examples/island-hop.zvo
 share/zorvik/examples/lanterns.zvo
 share/zorvik/examples/pixel-rush.zvo
+share/zorvik/instruments/default.zvi
 share/zorvik/zorvik.magic
 share/man/man1/zorvik.1.gz
 share/man/man1/zorvikpla.1.gz
@@ -391,6 +393,23 @@ EOF
     [ "$(readlink "$prefix/$path")" = "../lib/zorvik/${path#bin/}" ] ||
       fail "$path is not a link to ../lib/zorvik/${path#bin/}"
   done
+  # The bank with the other data, and instruments/ beside the programs a
+  # link to its folder.
+  [ "$(readlink "$prefix/lib/zorvik/instruments")" = ../../share/zorvik/instruments ] ||
+    fail "lib/zorvik/instruments is not a link to ../../share/zorvik/instruments"
+  # The demo songs' texts beside the songs.
+  local text
+  for text in examples/*.txt; do
+    [ "$text" != examples/CMakeLists.txt ] || continue
+    cmp -s "$text" "$prefix/share/zorvik/$text" || fail "make install did not install $text as it is"
+  done
+  # Stripped: the programs and the shared library have no symbol table nor
+  # debugging information, the static library no debugging information.
+  for path in lib/zorvik/zorvik lib/zorvik/zorvikpla lib/libzorvik.so.1; do
+    ! readelf -SW "$prefix/$path" | grep -E '\.debug_|\.symtab' >/dev/null || fail "make install did not strip $path"
+  done
+  ! readelf -SW "$prefix/lib/libzorvik.a" | grep '\.debug_' >/dev/null ||
+    fail "make install left debugging information in lib/libzorvik.a"
   # The manifest lists every file and link installed, the bin/ links too.
   comm -3 <(sed "s|^$prefix/||" "$build/install_manifest.txt" | sort) \
     <(cd "$prefix" && find . \( -type f -o -type l \) ! -name another-program | sed 's|^\./||' | sort) \
@@ -422,7 +441,7 @@ EOF
 
   # The C example, against the installed library.
   PKG_CONFIG_PATH="$prefix/lib/pkgconfig" check_c_example "$prefix/lib" "$prefix/bin/zorvik" \
-    "$prefix/share/zorvik/examples/lanterns.zvo" "$prefix/lib/zorvik/instruments/default.zvi"
+    "$prefix/share/zorvik/examples/lanterns.zvo" "$prefix/share/zorvik/instruments/default.zvi"
 
   # Installing again changes nothing; uninstalling then leaves the prefix
   # exactly as it was, and a second uninstall has nothing to remove.
