@@ -413,6 +413,10 @@ EOF
   done
   ! readelf -SW "$prefix/lib/libzorvik.a" | grep '\.debug_' >/dev/null ||
     fail "make install left debugging information in lib/libzorvik.a"
+  # The library exports its C functions and nothing else.
+  local exports
+  exports=$(nm -D --defined-only "$prefix/lib/libzorvik.so.1" | awk '$3 !~ /^zorvik_/ { print $3 }')
+  [ -z "$exports" ] || fail "libzorvik.so.1 exports more than the zorvik_* functions: $(xargs <<<"$exports")"
   # The manifest lists every file and link installed, the bin/ links too.
   comm -3 <(sed "s|^$prefix/||" "$build/install_manifest.txt" | sort) \
     <(cd "$prefix" && find . \( -type f -o -type l \) ! -name another-program | sed 's|^\./||' | sort) \
