@@ -459,6 +459,36 @@ EOF
   (cd "$prefix" && find . | sort) | diff "$tmp/before" - >"$tmp/left.diff" ||
     fail "make uninstall did not leave the prefix as it was: $(xargs <"$tmp/left.diff")"
   ! make -s uninstall PREFIX="$prefix" >/dev/null 2>&1 || fail "a second make uninstall succeeded"
+
+  # Over an earlier install, whose lib/zorvik/instruments was a folder: the
+  # folder gives way to the link when it holds only what an install put
+  # there; when it also holds a bank of the user's, the install stops
+  # before changing anything.
+  local own
+  for own in "" mine.zvi; do
+    prefix=$tmp/earlier-$own
+    mkdir -p "$prefix/lib/zorvik/instruments"
+    cp "$build/instruments/default.zvi" "$prefix/lib/zorvik/instruments/"
+    [ -z "$own" ] || touch "$prefix/lib/zorvik/instruments/$own"
+    (cd "$prefix" && find . | sort) >"$tmp/before"
+    if [ -z "$own" ]; then
+      make -s install PREFIX="$prefix" >"$tmp/install.log" 2>&1 ||
+        { cat "$tmp/install.log" >&2; fail "make install over an earlier install"; continue; }
+      [ "$(readlink "$prefix/lib/zorvik/instruments")" = ../../share/zorvik/instruments ] ||
+        fail "make install over an earlier install: lib/zorvik/instruments is not the link"
+      make -s uninstall PREFIX="$prefix" >/dev/null 2>&1 || fail "make uninstall after an upgrade"
+      out=$(cd "$prefix" && find . | sort | xargs)
+      [ "$out" = ". ./lib ./lib/zorvik" ] || fail "make uninstall after an upgrade left $out"
+    else
+      ! make -s install PREFIX="$prefix" >"$tmp/install.log" 2>&1 ||
+        fail "make install over a bank folder holding $own succeeded"
+      tr -s ' \n' '  ' <"$tmp/install.log" |
+        grep "lib/zorvik/instruments/$own is not from an earlier install" >/dev/null ||
+        fail "make install over a bank folder holding $own: $(xargs <"$tmp/install.log")"
+      (cd "$prefix" && find . | sort) | diff "$tmp/before" - >"$tmp/left.diff" ||
+        fail "the refused make install changed the prefix: $(xargs <"$tmp/left.diff")"
+    fi
+  done
 }
 
 # ---------------------------------------------------------------------------
