@@ -54,8 +54,11 @@ install: build
 uninstall:
 	@cmake -D BUILD=$(BUILD) -D PREFIX=$(PREFIX) -D ACTION=uninstall -P packaging/install.cmake
 
-deb: build
-	@cd $(BUILD) && cpack -G DEB
+# The Debian packages in $(BUILD)/deb/, built by dpkg-buildpackage from a
+# clean copy of the tracked files; MAINTAINER="Name <address>" (or
+# DEBFULLNAME and DEBEMAIL) names the maintainer.
+deb: setup
+	@BUILD=$(BUILD) MAINTAINER="$(MAINTAINER)" scripts/deb
 
 clean:
 	rm -rf $(BUILD) build-san build-tsan build-web build-wasm

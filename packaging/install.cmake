@@ -3,7 +3,7 @@
 #   cmake -D BUILD=build -D PREFIX=/usr/local -D ACTION=install -P packaging/install.cmake
 #   cmake -D BUILD=build -D PREFIX=/usr/local -D ACTION=uninstall -P packaging/install.cmake
 #
-# install runs `cmake --install` and keeps a record, in the build folder, of
+# install runs `cmake --install --strip` and keeps a record, in the build folder, of
 # every file and link it installed and of every folder it had to make: the
 # install is first run into a staging folder, whose folders are compared
 # with what exists under PREFIX beforehand. uninstall removes exactly the
@@ -51,24 +51,61 @@ if(ACTION STREQUAL "install")
   set(stage "${BUILD}/install-stage")
   file(REMOVE_RECURSE "${stage}")
   execute_process(COMMAND ${CMAKE_COMMAND} -E env "DESTDIR=${stage}"
-                          ${CMAKE_COMMAND} --install "${BUILD}" --prefix "${PREFIX}"
+                          ${CMAKE_COMMAND} --install "${BUILD}" --prefix "${PREFIX}" --strip
                   OUTPUT_QUIET RESULT_VARIABLE status)
   if(NOT status EQUAL 0)
     message(FATAL_ERROR "install: cmake --install into ${stage} failed")
   endif()
   file(GLOB_RECURSE entries LIST_DIRECTORIES true RELATIVE "${stage}${PREFIX}" "${stage}${PREFIX}/*")
   read_record()  # what an earlier install into the same place made
+  set(replaced)
   foreach(entry IN LISTS entries)
+    set(staged "${stage}${PREFIX}/${entry}")
     set(path "${root}/${entry}")
-    if(IS_DIRECTORY "${stage}${PREFIX}/${entry}" AND NOT IS_SYMLINK "${stage}${PREFIX}/${entry}")
+    if(IS_DIRECTORY "${staged}" AND NOT IS_SYMLINK "${staged}")
       if(NOT EXISTS "${path}" AND NOT IS_SYMLINK "${path}")
         list(APPEND folders "${path}")
       endif()
+    elseif(IS_SYMLINK "${staged}" AND IS_DIRECTORY "${path}" AND NOT IS_SYMLINK "${path}")
+      # A folder that an earlier install made and this one makes a link to
+      # a folder (lib/zorvik/instruments, now a link to the banks in
+      # DATADIR). A file in it whose name the link's folder also gets is an
+      # earlier install's and goes with the folder; any other is someone's
+      # own, and the install stops before it changes anything.
+      file(READ_SYMLINK "${staged}" target)
+      get_filename_component(parent "${staged}" DIRECTORY)
+      get_filename_component(target "${target}" ABSOLUTE BASE_DIR "${parent}")
+      string(REPLACE "${stage}${PREFIX}" "${root}" moved "${target}")
+      file(GLOB held LIST_DIRECTORIES true RELATIVE "${path}" "${path}/*" "${path}/.*")
+      foreach(name IN LISTS held)
+        if(IS_DIRECTORY "${path}/${name}" OR NOT EXISTS "${target}/${name}")
+          file(REMOVE_RECURSE "${stage}")
+          message(FATAL_ERROR "install: ${path}/${name} is not from an earlier install: move it "
+                              "to ${moved}/, remove ${path}/, then run make install again")
+        endif()
+      endforeach()
+      list(APPEND replaced "${path}")
     endif()
   endforeach()
   file(REMOVE_RECURSE "${stage}")
 
-  execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD}" --prefix "${PREFIX}"
+  # The earlier install's folders that become links go, with what the
+  # record says of them.
+  foreach(path IN LISTS replaced)
+    file(REMOVE_RECURSE "${path}")
+    foreach(kind files folders)
+      set(kept)
+      foreach(item IN LISTS ${kind})
+        string(FIND "${item}/" "${path}/" at)
+        if(NOT at EQUAL 0)
+          list(APPEND kept "${item}")
+        endif()
+      endforeach()
+      set(${kind} "${kept}")
+    endforeach()
+  endforeach()
+
+  execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD}" --prefix "${PREFIX}" --strip
                   RESULT_VARIABLE status)
   if(NOT status EQUAL 0)
     message(FATAL_ERROR "install: cmake --install failed")
