@@ -881,7 +881,10 @@ async function start() {
 }
 
 // A promise that fails anywhere shows its message rather than vanishing.
-window.addEventListener("unhandledrejection", (event) => failed(event.reason));
+window.addEventListener("unhandledrejection", (event) => {
+  event.preventDefault();
+  failed(event.reason);
+});
 window.addEventListener("error", (event) => failed(event.error ?? { message: event.message }));
 
 start().catch(failed);

@@ -42,9 +42,10 @@ export function readWav(path) {
   throw new Error(`${path}: no data chunk`);
 }
 
-// Runs `zorvik ARGS...` and returns what it wrote on standard output.
+// Runs `zorvik ARGS...` and returns what it wrote on standard output; its
+// warnings are not the test's.
 export function nativeTool(args) {
-  return execFileSync(tool, args, { encoding: "utf8" });
+  return execFileSync(tool, args, { encoding: "utf8", stdio: ["ignore", "pipe", "pipe"] });
 }
 
 // `zorvik render SONG OUT --samples N [--bank BANK]`, into out.
