@@ -62,6 +62,7 @@ const state = {
   m: null,
   compiled: null, // zorvik.wasm, compiled once for the page and the worklet
   wasmBytes: null,
+  workletWasm: null, // how the worklet got it: "compiled", or "bytes" to compile
   banks: new Map(), // file name -> bytes
   defaultBank: null, // the bytes served as default.zvi
   entries: [], // the song list: { name, label, song: SongFile }
@@ -537,11 +538,13 @@ async function startAudio() {
   const report = (data) => onReport(node, data);
   try {
     node = createSongNode(context, { wasm: state.compiled, song, bank }, report);
+    state.workletWasm = "compiled";
   } catch (error) {
     // A browser that cannot pass a compiled module to a worklet gets the
     // bytes, compiled there.
     if (error.name !== "DataCloneError") throw error;
     node = createSongNode(context, { wasm: state.wasmBytes, song, bank }, report);
+    state.workletWasm = "bytes";
   }
   node.onprocessorerror = () => showMessage("Error: the audio worklet stopped");
   node.connect(context.destination);

@@ -318,6 +318,8 @@ describe("the web composer", { timeout: 120000 }, () => {
       cell: window.zorvikPlayer.current.song.cell(30, 0),
     }));
     assert.ok(later.position > before, `${later.position} after ${before}`);
+    // The worklet was handed the page's compiled module.
+    assert.equal(await pageState(() => window.zorvikPlayer.workletWasm), "compiled");
     assert.deepEqual(later.cell, { pitch: 5, instrument: 14 });
     const loop = Number.parseInt(nativeInfo(join(scratch, "by-hand.zvo"))["Loop length"], 10);
     const length = `0:${(loop / 32004).toFixed(1).padStart(4, "0")}`;
