@@ -69,6 +69,7 @@ const state = {
   current: null, // the entry shown, played and edited
   player: null, // the library's player of the current song: its steps and lengths
   bankFile: kDefaultBank, // the bank the current song plays with
+  playerBank: null, // its bytes, as the page's player holds them
   undo: [],
   redo: [],
   mergeKey: null, // the text field being typed in, whose edits are one
@@ -355,6 +356,7 @@ function open(entry) {
   state.player = player;
   state.current = entry;
   state.bankFile = bankFile;
+  state.playerBank = bank;
   state.undo = [];
   state.redo = [];
   state.mergeKey = null;
@@ -377,11 +379,11 @@ function songChanged(steps = null) {
   const song = state.current.song;
   const bankFile = bankFor(song);
   const bank = state.banks.get(bankFile);
-  const newBank = bankFile !== state.bankFile || bank !== state.nodeBank;
-  state.player.replace(song.bytes, bankFile !== state.bankFile ? bank : null);
+  state.player.replace(song.bytes, bank !== state.playerBank ? bank : null);
+  state.playerBank = bank;
   state.bankFile = bankFile;
   if (state.node !== null) {
-    songNode.replace(state.node, song.bytes.slice(), newBank ? bank : null);
+    songNode.replace(state.node, song.bytes.slice(), bank !== state.nodeBank ? bank : null);
     state.nodeBank = bank;
   }
   for (const step of steps ?? Array.from({ length: kSteps }, (_, i) => i)) drawStep(step);

@@ -325,6 +325,27 @@ describe("the web composer", { timeout: 120000 }, () => {
     const length = `0:${(loop / 32004).toFixed(1).padStart(4, "0")}`;
     assert.match(await text("#time"), new RegExp(`^0:0\\d\\.\\d / ${length}$`));
 
+    // Song switches send the worklet a song and no bank while the bank
+    // stays: a bank crosses over once, not on every switch.
+    const sent = await page.evaluate(() => {
+      const port = window.zorvikPlayer.node.port;
+      const post = port.postMessage.bind(port);
+      const messages = [];
+      port.postMessage = (message) => {
+        messages.push(`${message.type} ${message.song?.length} ${message.bank?.length ?? "no bank"}`);
+        post(message);
+      };
+      const select = document.getElementById("song");
+      for (const entry of [0, 1, 2, 3, 0, 4]) {
+        select.value = String(entry);
+        select.dispatchEvent(new Event("change"));
+      }
+      port.postMessage = post;
+      return messages;
+    });
+    assert.deepEqual(sent, Array(6).fill("load 680 no bank"));
+    assert.equal(await value("#title"), "By hand");
+
     await page.click(".tick[data-step='60']");
     await page.waitForFunction(() => {
       const step = Number(document.getElementById("roll").dataset.step);
