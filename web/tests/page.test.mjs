@@ -6,7 +6,15 @@
 // opens or drops. Leaves screenshots of the page at desktop and phone
 // width in ZORVIK_SCREENSHOTS (build-wasm/ by default).
 import assert from "node:assert/strict";
-import { existsSync, mkdirSync, readFileSync, readdirSync, rmSync, writeFileSync } from "node:fs";
+import {
+  existsSync,
+  mkdirSync,
+  readdirSync,
+  readFileSync,
+  rmSync,
+  truncateSync,
+  writeFileSync,
+} from "node:fs";
 import { join, resolve } from "node:path";
 import { after, before, describe, test } from "node:test";
 
@@ -112,6 +120,8 @@ before(async () => {
   damaged[4] = 7; // a version from the future
   writeFileSync(join(scratch, "damaged.zvo"), damaged);
   writeFileSync(join(scratch, "huge.txt"), Buffer.alloc((1 << 20) + 1, 0x23));
+  writeFileSync(join(scratch, "huge.zvi"), "");
+  truncateSync(join(scratch, "huge.zvi"), (64 << 20) + 1); // sparse: nothing written
   writeFileSync(join(scratch, "default-copy.zvi"), siteFile("default.zvi"));
 
   server = await serve({ "/": site, "/test/": scratch });
@@ -290,6 +300,19 @@ describe("the web composer", { timeout: 120000 }, () => {
       t.diagnostic(`zorvik link: first sound ${Math.round(times.sound)} ms after opening the link`);
     } finally {
       await linked.close();
+    }
+    // A link with the bytes as they are (#s=) opens the same song; a link
+    // that holds no song says so, and the page opens its first song.
+    const plain = await openPage(`${origin}/#s=${Buffer.from(expected).toString("base64url")}`);
+    try {
+      assert.deepEqual(await songBytes(plain), new Uint8Array(expected));
+      await plain.goto(`${origin}/#s=AAAA`, { waitUntil: "load" });
+      await plain.reload();
+      await plain.waitForSelector("body[data-ready]");
+      assert.equal(await plain.$eval("#message", (e) => e.textContent), "Error: the link's song: not a valid .zvo file");
+      assert.equal(await plain.$eval("#title", (e) => e.value), firstInfo.Title);
+    } finally {
+      await plain.close();
       await page.bringToFront();
     }
 
@@ -392,11 +415,15 @@ describe("the web composer", { timeout: 120000 }, () => {
   test("refuses damaged and oversized files with a message, keeping the song it had", async () => {
     const expected = nativeError(join(scratch, "damaged.zvo"), ["info", join(scratch, "damaged.zvo")]);
     const input = await page.$("#open");
-    await input.uploadFile(join(scratch, "damaged.zvo"), join(scratch, "huge.txt"));
+    await input.uploadFile(join(scratch, "damaged.zvo"), join(scratch, "huge.txt"), join(scratch, "huge.zvi"));
     await page.waitForSelector("#message:not([hidden])");
     assert.equal(
       await text("#message"),
-      `Error: huge.txt: larger than a song can be (1 MiB)\nError: damaged.zvo: ${expected}`,
+      [
+        "Error: huge.txt: larger than a song can be (1 MiB)",
+        "Error: huge.zvi: larger than a bank this page opens can be (64 MiB)",
+        `Error: damaged.zvo: ${expected}`,
+      ].join("\n"),
     );
     assert.equal(await value("#title"), "Missing");
     // A promise that fails anywhere in the page says so too (one of the
