@@ -58,6 +58,9 @@ inline char instrumentLetter(std::uint8_t instrument) {
   return static_cast<char>((instrument + 97) % 256);
 }
 
+// Instruments that play a bank sample: 0 to 14, instrument 12 taking two.
+inline constexpr int kBankInstruments = kBankSamples - 1;
+
 // Instruments that have a lower-case letter: 0 ('a') to 25 ('z').
 inline constexpr int kLetteredInstruments = 26;
 

@@ -340,11 +340,11 @@ std::string quote(const TextField& field) {
   return out + "\"";
 }
 
+}  // namespace
+
 std::string pitchText(std::uint8_t pitch) {
   return pitch < kPitchRows ? std::string(kNoteNames[pitch]) : std::to_string(pitch);
 }
-
-}  // namespace
 
 std::string cellText(const SongCell& cell) {
   if (cell == kNoNote) return "---";

@@ -68,6 +68,10 @@ inline constexpr std::size_t kMaxSongTextBytes = 1 << 20;
 // text has them.
 Song compileSongText(std::string_view text, std::vector<SongTextWarning>* warnings = nullptr);
 
+// A pitch row as the text writes it: its note name for rows 0 to 15
+// ("C4"), else its number ("20").
+std::string pitchText(std::uint8_t pitch);
+
 // A cell as the text writes it: "---", "C4a", "20b", "D4:30".
 std::string cellText(const SongCell& cell);
 

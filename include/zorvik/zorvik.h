@@ -161,6 +161,64 @@ ZORVIK_API size_t zorvik_song_midi(const void *song, size_t song_size, const voi
                                    size_t bank_size, unsigned loops, uint8_t *out, size_t size,
                                    char *error, size_t error_size);
 
+/* Editing a song, for editors: each function works on the bytes of a
+   version-2 .zvo file (ZORVIK_SONG_FILE_SIZE of them, as
+   zorvik_song_compile writes them) and returns -1, changing nothing, when
+   song is not one or an argument is out of range. A step is 0 to 95, a
+   channel 0 to 2, a pitch row and an instrument any byte. */
+
+/* An empty song: no title, no author, the default bank, tempo 100, no
+   notes. Writes ZORVIK_SONG_FILE_SIZE bytes. */
+ZORVIK_API void zorvik_song_empty(uint8_t *song);
+
+/* The cell of a step and channel, as pitch * 256 + instrument, or -1.
+   ZORVIK_NO_NOTE is the cell with no note. */
+#define ZORVIK_NO_NOTE 0xFFDF
+ZORVIK_API int zorvik_song_cell(const uint8_t *song, size_t song_size, int step, int channel);
+/* Sets a cell (pitch and instrument 0 to 255), or empties it; 0 or -1. */
+ZORVIK_API int zorvik_song_set_cell(uint8_t *song, size_t song_size, int step, int channel,
+                                    int pitch, int instrument);
+ZORVIK_API int zorvik_song_clear_cell(uint8_t *song, size_t song_size, int step, int channel);
+
+/* The tempo byte (0 to 255), or -1; setting it returns 0 or -1. */
+ZORVIK_API int zorvik_song_tempo(const uint8_t *song, size_t song_size);
+ZORVIK_API int zorvik_song_set_tempo(uint8_t *song, size_t song_size, int tempo);
+
+/* Sets the title, the author or the bank file name the song names to text
+   (text_size bytes, at most 32, with no zero byte among them): 0 or -1. */
+#define ZORVIK_TITLE 0
+#define ZORVIK_AUTHOR 1
+#define ZORVIK_BANK 2
+ZORVIK_API int zorvik_song_set_text(uint8_t *song, size_t song_size, int field, const char *text,
+                                    size_t text_size);
+
+/* What a cell does: 1 when it starts a note (every cell but the empty
+   ones: a note cuts all three channels), 1 when that note sounds (its
+   instrument has a sample and its pitch row is in the note table). */
+ZORVIK_API int zorvik_cell_starts_note(int pitch, int instrument);
+ZORVIK_API int zorvik_cell_sounds(int pitch, int instrument);
+
+/* Pitch rows: 16 play (0 to 15); the console player's roll shows rows 1
+   to 13 only. ZORVIK_INSTRUMENTS instruments (0 to 14) play a sample. */
+#define ZORVIK_PITCH_ROWS 16
+#define ZORVIK_INSTRUMENTS 15
+ZORVIK_API int zorvik_roll_shows_row(int pitch);
+
+/* Names, zero-ended in out (at most size bytes); each returns the length
+   it needs. A pitch row as song texts write it ("C4", or "20" past the
+   note table); an instrument as the roll and the tools name it ("a" for 0,
+   "#26" past "z"); a cell as song texts write it ("C4a", "D4:30", "---");
+   and what an instrument (0 to 14) sounds like in the default bank
+   ("kick"; empty for others). */
+ZORVIK_API size_t zorvik_pitch_name(int pitch, char *out, size_t size);
+ZORVIK_API size_t zorvik_instrument_name(int instrument, char *out, size_t size);
+ZORVIK_API size_t zorvik_cell_text(int pitch, int instrument, char *out, size_t size);
+ZORVIK_API size_t zorvik_default_bank_sound(int instrument, char *out, size_t size);
+
+/* The most bytes a song input may hold (a song text; a .zvo file is far
+   smaller): larger ones are refused unread. */
+ZORVIK_API size_t zorvik_song_max_size(void);
+
 #ifdef __cplusplus
 }
 #endif

@@ -2,7 +2,7 @@
 // the native `zorvik` tool: the same samples, the same steps, the same
 // texts and the same messages for damaged files.
 import assert from "node:assert/strict";
-import { statSync, writeFileSync } from "node:fs";
+import { readFileSync, statSync, writeFileSync } from "node:fs";
 import { join } from "node:path";
 import { describe, test } from "node:test";
 import { pathToFileURL } from "node:url";
@@ -13,6 +13,8 @@ import {
   nativeError,
   nativeInfo,
   nativeRender,
+  nativeTool,
+  repo,
   scratchFolder,
   site,
   siteFile,
@@ -20,8 +22,10 @@ import {
 
 const load = (name) => import(pathToFileURL(join(site, name)).href);
 const { default: createZorvik } = await load("zorvik.mjs");
-const { instantiateNow, songBank, ZorvikPlayer } = await load("api.js");
-const { stepAt, kSteps } = await load("audio.js");
+const { compileSong, decompileSong, instantiateNow, kAuthor, kBank, kTitle, SongFile, songBank,
+  ZorvikPlayer } = await load("api.js");
+const { wavParts } = await load("audio.js");
+const kSteps = 96;
 
 const m = await createZorvik();
 const defaultBank = siteFile("default.zvi");
@@ -39,28 +43,32 @@ function assertSameSamples(got, expected, what) {
   assert.equal(at, -1, `${what}: sample ${at} is ${got[at]}, the native tool's ${expected[at]}`);
 }
 
-test("the module exports the C API with _malloc, _free, HEAPU8 and HEAP16", () => {
-  const functions = [
-    "zorvik_version",
-    "zorvik_player_new",
-    "zorvik_player_free",
-    "zorvik_player_render",
-    "zorvik_player_step",
-    "zorvik_player_samples_per_step",
-    "zorvik_player_seek",
-    "zorvik_player_screen",
-    "zorvik_player_title",
-    "zorvik_player_author",
-    "zorvik_player_song_bank",
-    "zorvik_player_bank_name",
-    "zorvik_player_bank_author",
-    "zorvik_song_bank",
-    "malloc",
-    "free",
-  ];
-  for (const name of functions) assert.equal(typeof m[`_${name}`], "function", name);
+test("the module exports every function the header declares, with _malloc, _free and the heaps", () => {
+  const header = readFileSync(join(repo, "include", "zorvik", "zorvik.h"), "utf8");
+  const functions = [...header.matchAll(/^ZORVIK_API [^(]*?\b(zorvik_[a-z_]+)\s*\(/gm)].map((f) => f[1]);
+  assert.ok(functions.length > 30, `${functions.length} functions`);
+  for (const name of [...functions, "malloc", "free"]) {
+    assert.equal(typeof m[`_${name}`], "function", name);
+  }
   assert.ok(m.HEAPU8 instanceof Uint8Array);
   assert.ok(m.HEAP16 instanceof Int16Array);
+});
+
+test("64-bit positions and loops cross as BigInts, both ways", () => {
+  const player = new ZorvikPlayer(m, siteFile(demoSongs[0]), defaultBank);
+  try {
+    const loop = 2 ** 33; // past what 32 bits hold
+    player.seekTo(loop, 5, 7);
+    assert.equal(player.loop, loop);
+    assert.equal(player.position, loop * player.loopLength + 5 * player.samplesPerStep + 7);
+    assert.equal(player.stepAt(player.position), 5);
+    player.setLoops(loop);
+    assert.equal(player.ended, true);
+    player.setLoops(loop + 1);
+    assert.equal(player.ended, false);
+  } finally {
+    player.free();
+  }
 });
 
 test("zorvik.wasm is under 200 KB, and under 80 KB gzipped", (t) => {
@@ -85,17 +93,124 @@ describe("each demo song plays as the native tool renders it", () => {
         assert.equal(`${perStep} samples`, info["Step length"].replace(/ \(.*/, ""));
 
         // One loop and the start of the next, 128 samples at a time as
-        // the worklet renders; the page's step of every sample rendered so
-        // far agrees with the player's.
+        // the worklet renders; the step the page shows for a sample (the
+        // player's stepAt) is the step the player is in there.
         const total = kSteps * perStep + 1000;
         const expected = nativeRender(path, total, join(scratch, `${name}.wav`));
         const got = new Int16Array(total);
         for (let done = 0; done < total; done += 128) {
-          assert.equal(stepAt(done, perStep), player.step, `step after ${done} samples`);
+          assert.equal(player.stepAt(done), player.step, `step after ${done} samples`);
+          assert.equal(player.position, done);
           const count = Math.min(128, total - done);
           got.set(player.render(count), done);
         }
         assertSameSamples(got, expected, name);
+      } finally {
+        player.free();
+      }
+    });
+  }
+});
+
+describe("each demo song's files, as the native tool writes them", () => {
+  for (const name of demoSongs) {
+    test(name, async () => {
+      const path = join(site, name);
+      // The WAV file the page downloads: zorvik render's bytes.
+      const player = new ZorvikPlayer(m, siteFile(name), defaultBank);
+      let wav;
+      try {
+        wav = Buffer.from(await new Blob(wavParts(player, 1)).arrayBuffer());
+      } finally {
+        player.free();
+      }
+      const out = join(scratch, `${name}.wav`);
+      nativeTool(["render", path, out]);
+      assert.ok(wav.equals(readFileSync(out)), "the WAV file differs from zorvik render's");
+      // The song text, and the .zvo bytes compiled back from it.
+      const text = nativeTool(["song", "decompile", path]);
+      assert.equal(decompileSong(m, siteFile(name)), text);
+      const compiled = compileSong(m, new TextEncoder().encode(text));
+      assert.deepEqual(compiled, { song: siteFile(name), warnings: [] });
+    });
+  }
+});
+
+test("a song edited through the library is the song its text compiles to", () => {
+  const song = SongFile.empty(m);
+  song.setCell(0, 0, 1, 0);
+  song.setCell(4, 1, 14, 12);
+  song.setCell(95, 2, 0, 14);
+  song.setCell(8, 2, 200, 40);
+  song.setCell(12, 0, 5, 5);
+  song.clearCell(12, 0);
+  song.tempo = 180;
+  song.setText(kTitle, "Été");
+  song.setText(kAuthor, "x".repeat(32));
+  song.setText(kBank, "mine.zvi");
+  assert.deepEqual(song.cell(4, 1), { pitch: 14, instrument: 12 });
+  assert.equal(song.cell(12, 0), null);
+  assert.throws(() => song.setText(kTitle, "é".repeat(17)), RangeError); // 34 bytes
+  assert.throws(() => song.setCell(96, 0, 1, 1), RangeError);
+  assert.throws(() => (song.tempo = 256), RangeError);
+
+  const text = [
+    'title  "Été"',
+    `author "${"x".repeat(32)}"`,
+    'bank   "mine.zvi"',
+    "tempo  180",
+    "0:  B3a ---     ---",
+    "4:  --- A5m     ---",
+    "8:  --- ---     200:40",
+    "95: --- ---     A#3o",
+  ].join("\n");
+  const textFile = join(scratch, "edited.txt");
+  const songFile = join(scratch, "edited.zvo");
+  writeFileSync(textFile, text + "\n");
+  nativeTool(["song", "compile", textFile, songFile]);
+  assert.deepEqual(song.bytes, new Uint8Array(readFileSync(songFile)));
+  // The notes that cannot sound or show, as the tools say.
+  assert.deepEqual(compileSong(m, song.bytes).warnings, [
+    "step 4, channel 2: pitch row 14 plays but is not shown on the piano roll (rows 1 to 13)",
+    "step 8, channel 3: instrument #40 has no sample in the bank; it cuts the step but stays silent",
+    "step 95, channel 3: pitch row 0 plays but is not shown on the piano roll (rows 1 to 13)",
+  ]);
+});
+
+test("an edit replaces the song in place: the place is kept, the new note heard from the next step", () => {
+  const song = SongFile.empty(m);
+  song.tempo = 255;
+  const player = new ZorvikPlayer(m, song.bytes, defaultBank);
+  try {
+    const perStep = player.samplesPerStep;
+    player.render(3 * perStep + 100);
+    song.setCell(4, 0, 2, 9); // the next step
+    player.replace(song.bytes);
+    assert.equal(player.position, 3 * perStep + 100);
+    const rest = player.render(perStep - 100).slice();
+    assert.ok(rest.every((s) => s === 0), "step 3 is still silent");
+    assert.ok(player.render(perStep).some((s) => s !== 0), "step 4 sounds");
+    assert.throws(() => player.replace(new Uint8Array([0x41, 0, 1])), { message: "not a valid .zvo file" });
+    assert.equal(player.position, 5 * perStep);
+  } finally {
+    player.free();
+  }
+});
+
+describe("the console screen shows every control byte of a text as ?", () => {
+  // Tab, escape, DEL, a C0 byte: each stays one column, never raw.
+  for (const [name, byte] of [["NUL", 0x01], ["TAB", 0x09], ["ESC", 0x1b], ["DEL", 0x7f]]) {
+    test(name, () => {
+      const song = SongFile.empty(m);
+      song.setText(kTitle, `a${String.fromCharCode(byte)}b`);
+      // Instrument 30's mark on the roll is the byte 'a' + 30, DEL.
+      song.setCell(0, 0, 5, 30);
+      const player = new ZorvikPlayer(m, song.bytes, defaultBank);
+      try {
+        const screen = player.screen(0);
+        assert.equal(screen[2], "Title:      a?b");
+        assert.equal(screen[7 + 13 - 5][2], "?"); // row 5 of the roll, step 0: DEL
+        assert.ok(screen.every((line) => !/[\u0000-\u001f\u007f]/.test(line)), screen.join("\n"));
       } finally {
         player.free();
       }

@@ -42,6 +42,12 @@ export function readWav(path) {
   throw new Error(`${path}: no data chunk`);
 }
 
+// Runs `zorvik ARGS...` and returns what it wrote on standard output; its
+// warnings are not the test's.
+export function nativeTool(args) {
+  return execFileSync(tool, args, { encoding: "utf8", stdio: ["ignore", "pipe", "pipe"] });
+}
+
 // `zorvik render SONG OUT --samples N [--bank BANK]`, into out.
 export function nativeRender(song, samples, out, bank = null) {
   const bankOption = bank === null ? [] : ["--bank", bank];
