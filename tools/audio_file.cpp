@@ -86,12 +86,35 @@ std::string ratesText(const OutputFormat& format) {
   return out + std::to_string(format.maxRate) + " Hz";
 }
 
+namespace {
+
+// Whether libsndfile lists a major format or an encoding: one built without
+// its codec libraries leaves those formats out of its lists, though
+// sf_format_check still passes them.
+bool listed(int countCommand, int getCommand, int format) {
+  int count = 0;
+  sf_command(nullptr, countCommand, &count, sizeof count);
+  for (int i = 0; i < count; ++i) {
+    SF_FORMAT_INFO info{};
+    info.format = i;
+    if (sf_command(nullptr, getCommand, &info, sizeof info) == 0 && info.format == format)
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 bool canWrite(const OutputFormat& format, int rate) {
   SF_INFO info{};
   info.samplerate = rate;
   info.channels = 1;
   info.format = format.format;
-  return sf_format_check(&info) != 0;
+  return sf_format_check(&info) != 0 &&
+         listed(SFC_GET_FORMAT_MAJOR_COUNT, SFC_GET_FORMAT_MAJOR,
+                format.format & SF_FORMAT_TYPEMASK) &&
+         listed(SFC_GET_FORMAT_SUBTYPE_COUNT, SFC_GET_FORMAT_SUBTYPE,
+                format.format & SF_FORMAT_SUBMASK);
 }
 
 // libsndfile's virtual I/O into an OutputFile, so that a failed write
