@@ -122,6 +122,7 @@ int main(int argc, char** argv) {
   // In UTF-8, whatever the console's code page.
   std::vector<std::string> args = os::arguments(argc, argv);
   std::vector<char*> pointers;
+  pointers.reserve(args.size() + 1);
   for (std::string& arg : args) pointers.push_back(arg.data());
   pointers.push_back(nullptr);
   int status = 0;
