@@ -44,10 +44,10 @@ void drawScreen(const Playback& playback) {
   // it is the exact bytes.
   if (onTerminal()) {
     platform::Terminal::Size size = platform::terminalSize();
-    std::cout << terminalFrame(screenLines(playback.song(), playback.bank().header, *theRollPages,
-                                           playback.step(), ScreenMode::Terminal),
-                               size.columns, size.lines)
-              << std::flush;
+    platform::Terminal::write(
+        terminalFrame(screenLines(playback.song(), playback.bank().header, *theRollPages,
+                                  playback.step(), ScreenMode::Terminal),
+                      size.columns, size.lines));
     return;
   }
   redrawScreen(std::cout, ScreenMode::Exact, playback.song(), playback.bank().header, *theRollPages,

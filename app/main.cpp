@@ -1,6 +1,5 @@
 // zorvikpla: plays a song in an endless loop and shows its piano roll.
 
-#include <sys/stat.h>
 #include <unistd.h>
 #include <zorvik/version.h>
 
@@ -8,6 +7,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/audio.hpp"
 #include "app/fatal_error.hpp"
@@ -17,6 +17,7 @@
 #include "formats/error.hpp"
 #include "formats/song.hpp"
 #include "platform/audio_device.hpp"
+#include "platform/os.hpp"
 #include "platform/process.hpp"
 #include "platform/program_folder.hpp"
 #include "platform/terminal.hpp"
@@ -29,8 +30,7 @@ namespace {
 // a file of that name still plays.
 bool answersOption(std::string_view arg) {
   if (arg != "--help" && arg != "-h" && arg != "--version") return false;
-  struct stat st {};
-  if (::stat(std::string(arg).c_str(), &st) == 0) return false;
+  if (os::statusOf(std::string(arg))) return false;
   if (arg == "--version") {
     std::cout << "zorvikpla " << ZORVIK_VERSION_STRING << std::endl;
   } else {
@@ -50,11 +50,13 @@ bool answersOption(std::string_view arg) {
 
 int main(int argc, char** argv) {
   platform::ensureStandardStreams();
+  // In UTF-8, whatever the console's code page.
+  const std::vector<std::string> args = os::arguments(argc, argv);
   if (argc != 2) {
     std::cout << "Syntax: zorvikpla.exe <filename>" << std::endl;
     return 0;
   }
-  if (answersOption(argv[1])) return std::cout ? 0 : 1;
+  if (answersOption(args[1])) return std::cout ? 0 : 1;
   // Keys raw from the start, so that none typed while the song starts is
   // echoed; Ctrl-C is a key like any other.
   platform::Terminal terminal({.screen = false, .keys = true, .keySignals = false});
@@ -62,7 +64,7 @@ int main(int argc, char** argv) {
   // Made once, kept until the process ends: the audio thread reads them
   // until SDL closes the device at exit.
   try {
-    const Song song = loadSong(argv[1]);
+    const Song song = loadSong(args[1]);
     auto bank = std::make_shared<const SampleBank>(
         loadSampleBank(instrumentsFolder(argv[0]), std::string(textOf(song.bankName))));
     // Endless, and rendering never allocates in the audio callback.
@@ -86,7 +88,7 @@ int main(int argc, char** argv) {
   terminal.release();
   // On a terminal the first screen drew over the warning: it is said
   // again, now that the terminal is the user's.
-  if (started != platform::AudioStart::Sound && ::isatty(STDERR_FILENO) != 0 &&
+  if (started != platform::AudioStart::Sound && os::isTerminal(STDERR_FILENO) &&
       platform::outputKind() != platform::Output::NotTerminal) {
     std::cerr << silent << std::endl;
   }

@@ -119,15 +119,26 @@ SampleBank readSampleBank(const Source& source) {
   return bank;
 }
 
-bool staysInFolder(std::string_view name) {
-  if (!name.empty() && name.front() == '/') return false;
+bool staysInFolder(std::string_view name, bool windowsPaths) {
+  const std::string_view separators = windowsPaths ? "/\\" : "/";
+  if (!name.empty() && separators.find(name.front()) != std::string_view::npos) return false;
+  if (windowsPaths && name.find(':') != std::string_view::npos) return false;
   while (!name.empty()) {
-    std::size_t slash = std::min(name.find('/'), name.size());
-    if (name.substr(0, slash) == "..") return false;
+    std::size_t slash = std::min(name.find_first_of(separators), name.size());
+    std::string_view part = name.substr(0, slash);
+    if (part == "..") return false;
+    // Windows drops the dots and spaces that end a name: "..." and ".. "
+    // lead up as ".." does.
+    if (windowsPaths && part.find_first_not_of(". ") == std::string_view::npos &&
+        std::count(part.begin(), part.end(), '.') >= 2) {
+      return false;
+    }
     name.remove_prefix(std::min(slash + 1, name.size()));
   }
   return true;
 }
+
+bool staysInFolder(std::string_view name) { return staysInFolder(name, kWindowsPaths); }
 
 std::optional<BankFile> findBankFile(std::span<const std::string> folders,
                                      std::string_view bankName) {

@@ -112,6 +112,10 @@ SampleBank readSampleBank(const Source& source);
 
 // Whether a bank name found in a song stays inside the folder it is looked
 // up in: not absolute, and no ".." among its parts. Sub-folders are fine.
+// With Windows' rules '\' separates too, and a name with a ':' (a drive,
+// a stream) or a part of dots that Windows reads as ".." ("...", ".. ") is
+// refused as well. The one-argument form follows this system's rules.
+bool staysInFolder(std::string_view bankName, bool windowsPaths);
 bool staysInFolder(std::string_view bankName);
 
 // The one rule for finding the bank a song names: the first of the folders

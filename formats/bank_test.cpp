@@ -190,7 +190,26 @@ TEST(BankNames, ANameThatWouldLeaveItsFolderIsNotLookedUp) {
       {"../drums.zvi", false}, {"..", false},           {"sub/../../x.zvi", false},
       {"/etc/x.zvi", false},   {"sub/..", false},       {"a//../b", false},
   };
-  for (auto [name, stays] : cases) EXPECT_EQ(staysInFolder(name), stays) << name;
+  for (auto [name, stays] : cases) {
+    EXPECT_EQ(staysInFolder(name, false), stays) << name;
+    EXPECT_EQ(staysInFolder(name, true), stays) << name;
+  }
+}
+
+TEST(BankNames, WindowsRulesAlsoRefuseBackslashesDrivesAndStreams) {
+  // name, stays by POSIX rules, stays by Windows rules
+  const std::tuple<const char*, bool, bool> cases[] = {
+      {"sub\\drums.zvi", true, true},  {"..\\drums.zvi", true, false},
+      {"sub\\..\\..\\x", true, false}, {"\\x.zvi", true, false},
+      {"\\\\server\\x", true, false},  {"C:x.zvi", true, false},
+      {"C:\\x.zvi", true, false},      {"x.zvi:stream", true, false},
+      {"...\\x.zvi", true, false},     {".. /x.zvi", true, false},
+      {"a.b.zvi", true, true},         {".hidden.zvi", true, true},
+  };
+  for (auto [name, posix, windows] : cases) {
+    EXPECT_EQ(staysInFolder(name, false), posix) << name;
+    EXPECT_EQ(staysInFolder(name, true), windows) << name;
+  }
 }
 
 class BankFolder : public ::testing::Test {

@@ -12,6 +12,10 @@
 
 namespace zorvik {
 
+// Whether file names follow Windows' rules on this system: '\' separates
+// folders as '/' does, and a name may start with a drive ("C:").
+extern const bool kWindowsPaths;
+
 class Source {
  public:
   virtual ~Source() = default;

@@ -1,12 +1,13 @@
 #include "platform/audio_device.hpp"
 
 #include <SDL.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
+
+#include "platform/os.hpp"
 
 namespace zorvik::platform {
 
@@ -28,14 +29,14 @@ void openDevice(int rate, AudioCallback callback, void* userdata) {
   throw std::runtime_error(reason.empty() ? "no usable sound device" : reason);
 }
 
-// Runs f with standard error sent to /dev/null: the sound libraries under
+// Runs f with standard error sent to the null device: the sound libraries under
 // SDL print pages of diagnostics on a machine without a sound card, and the
 // one line the program prints says what matters.
 template <typename F>
 void withQuietStderr(F f) {
   std::fflush(stderr);
   int saved = ::dup(STDERR_FILENO);
-  int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  int null = os::openForWriting(os::kNullDevice);
   if (saved >= 0 && null >= 0) ::dup2(null, STDERR_FILENO);
   if (null >= 0) ::close(null);
   struct Restore {
@@ -62,7 +63,7 @@ AudioStart startAudio(int rate, AudioCallback callback, void* userdata, std::str
     withQuietStderr([&] { openDevice(rate, callback, userdata); });
   } catch (const std::runtime_error& e) {
     if (reason != nullptr) *reason = e.what();
-    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    os::setEnvironment("SDL_AUDIODRIVER", "dummy");
     try {
       openDevice(rate, callback, userdata);
       started = AudioStart::Silent;

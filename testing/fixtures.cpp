@@ -108,14 +108,18 @@ Song randomSong(std::mt19937& rng) {
   return song;
 }
 
-SampleBank randomBank(std::mt19937& rng, std::size_t maxLength) {
+SampleSet randomSamples(std::mt19937& rng, std::size_t maxLength) {
   SampleSet samples;
   std::uniform_int_distribution<int> value(-32768, 32767);
   for (auto& s : samples) {
     s.resize(rng() % 8 == 0 ? rng() % 3 : rng() % (maxLength + 1));
     for (auto& v : s) v = static_cast<std::int16_t>(value(rng));
   }
-  return makeBank(samples);
+  return samples;
+}
+
+SampleBank randomBank(std::mt19937& rng, std::size_t maxLength) {
+  return makeBank(randomSamples(rng, maxLength));
 }
 
 void writeFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {

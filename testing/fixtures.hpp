@@ -56,6 +56,8 @@ std::vector<std::int16_t> streamOf(const Song& song, const SampleSet& samples, s
 // kind, including cells the bank or note table cannot play.
 Song randomSong(std::mt19937& rng);
 SampleBank randomBank(std::mt19937& rng, std::size_t maxLength = 3000);
+// The samples of randomBank (which is makeBank(randomSamples(...))).
+SampleSet randomSamples(std::mt19937& rng, std::size_t maxLength = 3000);
 
 void writeFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
 std::vector<std::uint8_t> readFile(const std::filesystem::path& path);

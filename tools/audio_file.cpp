@@ -1,6 +1,5 @@
 #include "tools/audio_file.hpp"
 
-#include <fcntl.h>
 #include <sndfile.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 
 #include "formats/bytes.hpp"
 #include "formats/error.hpp"
+#include "platform/os.hpp"
 #include "tools/messages.hpp"
 
 namespace zorvik::tool {
@@ -86,12 +86,35 @@ std::string ratesText(const OutputFormat& format) {
   return out + std::to_string(format.maxRate) + " Hz";
 }
 
+namespace {
+
+// Whether libsndfile lists a major format or an encoding: one built without
+// its codec libraries leaves those formats out of its lists, though
+// sf_format_check still passes them.
+bool listed(int countCommand, int getCommand, int format) {
+  int count = 0;
+  sf_command(nullptr, countCommand, &count, sizeof count);
+  for (int i = 0; i < count; ++i) {
+    SF_FORMAT_INFO info{};
+    info.format = i;
+    if (sf_command(nullptr, getCommand, &info, sizeof info) == 0 && info.format == format)
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 bool canWrite(const OutputFormat& format, int rate) {
   SF_INFO info{};
   info.samplerate = rate;
   info.channels = 1;
   info.format = format.format;
-  return sf_format_check(&info) != 0;
+  return sf_format_check(&info) != 0 &&
+         listed(SFC_GET_FORMAT_MAJOR_COUNT, SFC_GET_FORMAT_MAJOR,
+                format.format & SF_FORMAT_TYPEMASK) &&
+         listed(SFC_GET_FORMAT_SUBTYPE_COUNT, SFC_GET_FORMAT_SUBTYPE,
+                format.format & SF_FORMAT_SUBMASK);
 }
 
 // libsndfile's virtual I/O into an OutputFile, so that a failed write
@@ -128,7 +151,8 @@ struct AudioWriter::Stream {
   static sf_count_t read(void* ptr, sf_count_t count, void* user) {
     Stream& s = of(user);
     if (s.seekable) {
-      ssize_t n = ::pread(s.fd, ptr, static_cast<std::size_t>(count), s.position);
+      long long n = os::readAt(s.fd, ptr, static_cast<std::size_t>(count),
+                               static_cast<std::uint64_t>(s.position));
       if (n < 0) return 0;
       s.position += n;
       return n;
@@ -144,8 +168,8 @@ struct AudioWriter::Stream {
     const auto* bytes = static_cast<const std::uint8_t*>(ptr);
     if (s.seekable) {
       for (sf_count_t done = 0; done < count;) {
-        ssize_t n =
-            ::pwrite(s.fd, bytes + done, static_cast<std::size_t>(count - done), s.position + done);
+        long long n = os::writeAt(s.fd, bytes + done, static_cast<std::size_t>(count - done),
+                                  static_cast<std::uint64_t>(s.position + done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
           s.error = n < 0 ? errno : EIO;
@@ -292,13 +316,12 @@ void AudioWriter::finish() {
 }
 
 MonoAudioReader::MonoAudioReader(const std::string& path) : name_(shownName(path)) {
-  // Opened first by us for the system's own reason when it cannot be;
-  // libsndfile then opens it by name.
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Opened by us, for the system's own reason when it cannot be, and for
+  // any file name; libsndfile reads it from the descriptor and closes it.
+  int fd = os::openForReading(path);
   if (fd < 0) throw cannotRead(path, errno);
-  ::close(fd);
   SF_INFO info{};
-  file_ = sf_open(path.c_str(), SFM_READ, &info);
+  file_ = sf_open_fd(fd, SFM_READ, &info, SF_TRUE);
   if (file_ == nullptr) throw cannotRead(path, sf_strerror(nullptr));
   // libsndfile scales integer formats to +-1 by dividing by a power of two
   // (32768 for 16 bits), so multiplying by 32768 gives 16-bit values back

@@ -5,6 +5,7 @@
 
 #include "display/safe_text.hpp"
 #include "formats/error.hpp"
+#include "platform/os.hpp"
 #include "tools/input.hpp"
 #include "tools/messages.hpp"
 
@@ -20,27 +21,18 @@ std::string env(const char* name) {
 void addList(std::vector<std::string>& folders, const std::string& list, const std::string& under) {
   std::size_t start = 0;
   while (start <= list.size()) {
-    std::size_t end = std::min(list.find(':', start), list.size());
+    std::size_t end = std::min(list.find(os::kListSeparator, start), list.size());
     std::string folder = list.substr(start, end - start);
     // Empty entries and relative ones (which XDG says to ignore) are skipped.
-    if (!folder.empty() && folder.front() == '/') {
-      if (folder.back() != '/') folder += '/';
+    if (os::isAbsolute(folder)) {
+      if (!os::isSeparator(folder.back())) folder += os::kSeparator;
       folders.push_back(folder + under);
     }
     start = end + 1;
   }
 }
 
-}  // namespace
-
-std::vector<std::string> bankFolders(const std::string& songPath,
-                                     const std::string& programFolder) {
-  std::vector<std::string> folders;
-  if (songPath != "-") {
-    auto slash = songPath.rfind('/');
-    folders.push_back(slash == std::string::npos ? "./" : songPath.substr(0, slash + 1));
-  }
-  addList(folders, env("ZORVIK_BANK_PATH"), "");
+void addXdgFolders(std::vector<std::string>& folders) {
   std::string dataHome = env("XDG_DATA_HOME");
   if (dataHome.empty() || dataHome.front() != '/') {
     std::string home = env("HOME");
@@ -50,7 +42,22 @@ std::vector<std::string> bankFolders(const std::string& songPath,
   std::string dataDirs = env("XDG_DATA_DIRS");
   addList(folders, dataDirs.empty() ? "/usr/local/share/:/usr/share/" : dataDirs,
           "zorvik/instruments/");
-  folders.push_back(programFolder + "instruments/");
+}
+
+}  // namespace
+
+std::vector<std::string> bankFolders(const std::string& songPath,
+                                     const std::string& programFolder) {
+  std::vector<std::string> folders;
+  if (songPath != "-") {
+    std::size_t folder = os::folderLength(songPath);
+    folders.push_back(folder == 0 ? std::string(".") + os::kSeparator : songPath.substr(0, folder));
+  }
+  addList(folders, env("ZORVIK_BANK_PATH"), "");
+  // The XDG data folders are a POSIX desktop's: Windows has its banks in
+  // the song's folder, ZORVIK_BANK_PATH and instruments\ beside the program.
+  if (!os::kWindowsPaths) addXdgFolders(folders);
+  folders.push_back(programFolder + "instruments" + os::kSeparator);
   return folders;
 }
 

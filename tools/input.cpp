@@ -1,7 +1,5 @@
 #include "tools/input.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +11,7 @@
 #include "formats/error.hpp"
 #include "formats/song_input.hpp"
 #include "formats/song_text.hpp"
+#include "platform/os.hpp"
 #include "tools/messages.hpp"
 
 namespace zorvik::tool {
@@ -32,20 +31,21 @@ Input::Input(const std::string& path, std::uint64_t maxBytes, Larger larger)
   auto tooLarge = [&] {
     return Error(name_ + ": larger than the " + sizeText(maxBytes) + " such an input can hold");
   };
-  int fd = path == "-" ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  int fd = path == "-" ? STDIN_FILENO : os::openForReading(path);
   if (fd < 0) throw cannotRead(errno);
+  if (fd == STDIN_FILENO) os::useBinary(fd);
   struct Closer {
     int fd;
     ~Closer() {
       if (fd >= 0 && fd != STDIN_FILENO) ::close(fd);
     }
   } closer{fd};
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) throw cannotRead(errno);
-  if (S_ISDIR(st.st_mode)) throw cannotRead(EISDIR);
+  auto status = os::statusOf(fd);
+  if (!status) throw cannotRead(errno);
+  if (status->kind == os::FileKind::Directory) throw cannotRead(EISDIR);
 
-  if (S_ISREG(st.st_mode) && path != "-") {
-    if (static_cast<std::uint64_t>(st.st_size) > maxBytes && larger == Larger::Refuse) {
+  if (status->kind == os::FileKind::Regular && path != "-") {
+    if (status->size > maxBytes && larger == Larger::Refuse) {
       throw tooLarge();
     }
     source_ =
@@ -83,15 +83,17 @@ Input::Input(const std::string& path, std::uint64_t maxBytes, Larger larger)
 void refuseOneStreamTwice(const CommandSpec& spec, std::span<const NamedInput> inputs) {
   // "-" is read as a stream whatever it is; a regular file by name is read
   // where it lies, as often as it is named.
-  std::vector<std::pair<struct stat, const NamedInput*>> streams;
+  std::vector<std::pair<os::FileStatus, const NamedInput*>> streams;
   for (const NamedInput& input : inputs) {
-    struct stat st {};
     bool isStdin = input.path == "-";
-    int got = isStdin ? ::fstat(STDIN_FILENO, &st) : ::stat(input.path.c_str(), &st);
-    if (got != 0 || (!isStdin && (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)))) continue;
+    auto got = isStdin ? os::statusOf(STDIN_FILENO) : os::statusOf(input.path);
+    if (!got) continue;
+    const os::FileStatus& st = *got;
+    const bool regular = st.kind == os::FileKind::Regular;
+    if (!isStdin && (regular || st.kind == os::FileKind::Directory)) continue;
     for (const auto& [other, first] : streams) {
-      bool sameStream = other.st_dev == st.st_dev && other.st_ino == st.st_ino &&
-                        (!S_ISREG(st.st_mode) || (isStdin && first->path == "-"));
+      bool sameStream = other.device == st.device && other.id == st.id &&
+                        (!regular || (isStdin && first->path == "-"));
       if (!sameStream) continue;
       std::string stream = first->path == "-" ? "standard input" : shownName(first->path);
       throw UsageError(std::string(spec.name),

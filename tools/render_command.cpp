@@ -170,8 +170,12 @@ int run(const ParsedArgs& args, const Context& context) {
         " Hz: converting to " + std::to_string(outRate) + " Hz");
   }
   if (!canWrite(*format, outRate)) {
+    // A libsndfile without its codecs (the Windows build's) has no FLAC.
+    const OutputFormat* flac = outputFormatFor("song.flac");
+    bool flacToo = format != flac && canWrite(*flac, static_cast<int>(kSampleRate));
     throw Error("this build of libsndfile cannot write " + std::string(format->name) + " at " +
-                std::to_string(outRate) + " Hz: write .wav or .flac instead");
+                std::to_string(outRate) + " Hz: write .wav" + (flacToo ? " or .flac" : "") +
+                " instead");
   }
 
   Inputs inputs = loadInputs(args, context, songPath, outPath);

@@ -1,13 +1,9 @@
 #include "tools/temporary_files.hpp"
 
-#include <unistd.h>
-
 #include <atomic>
-#include <climits>
-#include <csignal>
 #include <cstring>
 
-#include "platform/signals.hpp"
+#include "platform/os.hpp"
 
 namespace zorvik::tool {
 
@@ -15,35 +11,26 @@ namespace {
 
 // Enough for the sixteen files of `bank extract` and then some.
 constexpr int kSlots = 32;
+constexpr std::size_t kMaxPath = 4096;
 
 struct Slot {
   std::atomic<bool> used{false};   // taken by a caller
   std::atomic<bool> ready{false};  // path written and visible to the handler
-  char path[PATH_MAX];
+  char path[kMaxPath];
 };
 Slot slots[kSlots];
 
-const int kCleaningSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
-
-// Only unlink and re-raise: both async-signal-safe.
-void onSignal(int signal) {
-  for (Slot& slot : slots) {
-    if (slot.ready.load()) ::unlink(slot.path);
-  }
-  std::signal(signal, SIG_DFL);
-  std::raise(signal);
-}
-
 }  // namespace
 
-void installTemporaryFileCleanup() {
-  for (int signal : kCleaningSignals) handleSignal(signal, onSignal);
-  std::signal(SIGXFSZ, SIG_IGN);
+void removeTemporaryFiles() {
+  for (Slot& slot : slots) {
+    if (slot.ready.load()) os::removeFile(slot.path);
+  }
 }
 
 int registerTemporaryFile(const char* path) {
   std::size_t length = std::strlen(path);
-  if (length >= PATH_MAX) return -1;
+  if (length >= kMaxPath) return -1;
   for (int i = 0; i < kSlots; ++i) {
     bool expected = false;
     if (slots[i].used.compare_exchange_strong(expected, true)) {

@@ -9,7 +9,9 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "platform/os.hpp"
 #include "platform/process.hpp"
 #include "platform/program_folder.hpp"
 #include "tools/command.hpp"
@@ -117,9 +119,15 @@ int main(int argc, char** argv) {
   // closed standard stream, or a warning would be written into it.
   platform::ensureStandardStreams();
   installTemporaryFileCleanup();
+  // In UTF-8, whatever the console's code page.
+  std::vector<std::string> args = os::arguments(argc, argv);
+  std::vector<char*> pointers;
+  pointers.reserve(args.size() + 1);
+  for (std::string& arg : args) pointers.push_back(arg.data());
+  pointers.push_back(nullptr);
   int status = 0;
   try {
-    status = dispatch(argc, argv, Context{executableFolder(argv[0])});
+    status = dispatch(argc, pointers.data(), Context{executableFolder(argv[0])});
   } catch (const UsageError& e) {
     std::string where = e.command().empty() ? "zorvik" : "zorvik " + e.command();
     std::cerr << where << ": " << e.what() << " (see '" << where << " --help')" << std::endl;

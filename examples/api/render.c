@@ -7,6 +7,10 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <zorvik/zorvik.h>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 /* The whole of a file, in memory; NULL when it cannot be read. */
 static void *readFile(const char *path, size_t *size) {
@@ -53,6 +57,10 @@ int main(int argc, char **argv) {
     fprintf(stderr, "render: %s\n", error);
     return 1;
   }
+#ifdef _WIN32
+  /* Samples, not text: no carriage return before every byte 0x0A. */
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
   unsigned long long left = strtoull(argv[3], NULL, 10);
   int16_t buffer[4096];
   while (left > 0) {

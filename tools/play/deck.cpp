@@ -1,10 +1,6 @@
 #include "tools/play/deck.hpp"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <climits>
-
+#include "platform/os.hpp"
 #include "tools/bank_search.hpp"
 #include "tools/input.hpp"
 
@@ -16,19 +12,20 @@ namespace {
 // song whose folder is removed and made again is found again, whatever
 // became of the current folder.
 std::string lasting(const std::string& path) {
-  if (path == "-" || path.empty() || path.front() == '/') return path;
-  char cwd[PATH_MAX];
-  if (::getcwd(cwd, sizeof cwd) == nullptr) return path;
-  return std::string(cwd) + "/" + path;
+  if (path == "-" || path.empty() || os::isAbsolute(path)) return path;
+  std::string cwd = os::currentFolder();
+  if (cwd.empty()) return path;
+  return cwd + os::kSeparator + path;
 }
 
 }  // namespace
 
 std::optional<FileStamp> stampOf(const std::string& path) {
-  struct stat st {};
-  if (path == "-" || ::stat(path.c_str(), &st) != 0) return std::nullopt;
-  return FileStamp{st.st_dev, st.st_ino, st.st_size,
-                   static_cast<long long>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+  if (path == "-") return std::nullopt;
+  auto status = os::statusOf(path);
+  if (!status) return std::nullopt;
+  return FileStamp{status->device, status->id, static_cast<long long>(status->size),
+                   status->modifiedNs};
 }
 
 BankLookup lookUpBank(const std::string& songFile, const Song& song, const BankChoice& bank) {

@@ -2,8 +2,7 @@
 // where both came from (for the screen and for --watch).
 #pragma once
 
-#include <sys/types.h>
-
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,9 +15,9 @@ namespace zorvik::play {
 
 // What a file is on disk now, to tell when it changes.
 struct FileStamp {
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = -1;
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  long long size = -1;
   long long modified = 0;  // nanoseconds
   friend bool operator==(const FileStamp&, const FileStamp&) = default;
 };

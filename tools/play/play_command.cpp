@@ -2,11 +2,8 @@
 // skip, mute and change the volume, a screen drawn at the pace the music is
 // heard, and the song reloaded when it changes on disk (--watch).
 
-#include <pthread.h>
-
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <iostream>
 #include <map>
 #include <optional>
@@ -18,6 +15,7 @@
 #include "display/screen.hpp"
 #include "engine/playback.hpp"
 #include "platform/audio_device.hpp"
+#include "platform/os.hpp"
 #include "platform/terminal.hpp"
 #include "tools/bank_search.hpp"
 #include "tools/command.hpp"
@@ -381,14 +379,13 @@ void Session::draw(const std::shared_ptr<const Deck>& shownDeck, const Heard& he
 void Session::startAudio() {
   // Signals are for the main thread, which owns the terminal: SDL's audio
   // thread starts with them blocked.
-  sigset_t all, old;
-  sigfillset(&all);
-  ::pthread_sigmask(SIG_BLOCK, &all, &old);
   audio_.started = true;
   std::string reason;
-  platform::AudioStart started =
-      platform::startAudio(static_cast<int>(kSampleRate), Feed::callback, &feed_, &reason);
-  ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  platform::AudioStart started = platform::AudioStart::Nothing;
+  {
+    os::BlockedSignals held;
+    started = platform::startAudio(static_cast<int>(kSampleRate), Feed::callback, &feed_, &reason);
+  }
   if (started == platform::AudioStart::Nothing) {
     throw Error("cannot start audio, not even silently");
   }
