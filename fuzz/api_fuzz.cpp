@@ -3,7 +3,8 @@
 // steps of 8 bytes), the rest is the bank. zorvik_player_new either fails
 // with a message or makes a player that renders, seeks and draws screens,
 // whatever the files hold; and the stream it renders is the engine's. The
-// same bytes make a MIDI file.
+// same bytes make a MIDI file, and the song's .zvo bytes are edited with
+// values taken from the bank's bytes.
 
 #include <zorvik/zorvik.h>
 
@@ -18,12 +19,50 @@
 
 using namespace zorvik;
 
+namespace {
+
+// The editing functions on the song's .zvo bytes, when it compiles: each
+// edit reads back as made and leaves a song that loads as those bytes;
+// one out of range is refused and changes nothing.
+void editSong(const std::uint8_t* song, std::size_t songSize, const std::uint8_t* values,
+              std::size_t count) {
+  std::uint8_t file[ZORVIK_SONG_FILE_SIZE];
+  if (zorvik_song_compile(song, songSize, file, nullptr, 0) < 0) return;
+  auto value = [&](std::size_t i) { return i < count ? int{values[i]} : 0; };
+  const int step = value(0) % 100, channel = value(1) % 4, pitch = value(2), instrument = value(3);
+  const bool inRange = step < 96 && channel < 3;
+  std::uint8_t before[sizeof file];
+  std::memcpy(before, file, sizeof file);
+  FUZZ_CHECK(zorvik_song_set_cell(file, sizeof file, step, channel, pitch, instrument) ==
+             (inRange ? 0 : -1));
+  FUZZ_CHECK(zorvik_song_cell(file, sizeof file, step, channel) ==
+             (inRange ? pitch * 256 + instrument : -1));
+  if (!inRange) FUZZ_CHECK(std::memcmp(file, before, sizeof file) == 0);
+  FUZZ_CHECK(zorvik_song_set_tempo(file, sizeof file, value(4)) == 0);
+  FUZZ_CHECK(zorvik_song_tempo(file, sizeof file) == value(4));
+  const std::size_t textSize = std::min<std::size_t>(value(5) % 40, count > 6 ? count - 6 : 0);
+  const char* text = reinterpret_cast<const char*>(values + std::min<std::size_t>(6, count));
+  const bool fits = textSize <= 32 && std::memchr(text, 0, textSize) == nullptr;
+  FUZZ_CHECK(zorvik_song_set_text(file, sizeof file, value(6) % 4, text, textSize) ==
+             (fits && value(6) % 4 < 3 ? 0 : -1));
+  std::uint8_t again[sizeof file];
+  FUZZ_CHECK(zorvik_song_compile(file, sizeof file, again, nullptr, 0) >= 0);
+  FUZZ_CHECK(std::memcmp(file, again, sizeof file) == 0);
+  char name[16];
+  FUZZ_CHECK(zorvik_cell_text(pitch, instrument, name, sizeof name) < sizeof name);
+  FUZZ_CHECK(zorvik_cell_sounds(pitch, instrument) <= zorvik_cell_starts_note(pitch, instrument));
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   const std::size_t songSize = std::min<std::size_t>(data[0] * std::size_t{8}, size - 1);
   const std::uint8_t* song = data + 1;
   const std::uint8_t* bank = song + songSize;
   const std::size_t bankSize = size - 1 - songSize;
+
+  editSong(song, songSize, bank, bankSize);
 
   char error[64];
   std::memset(error, 'x', sizeof error);
