@@ -171,9 +171,9 @@ test("a song edited through the library is the song its text compiles to", () =>
   assert.deepEqual(song.bytes, new Uint8Array(readFileSync(songFile)));
   // The notes that cannot sound or show, as the tools say.
   assert.deepEqual(compileSong(m, song.bytes).warnings, [
-    "step 4, channel 2: pitch row 14 plays but is not shown on the piano roll (rows 1 to 13)",
-    "step 8, channel 3: instrument #40 has no sample in the bank; it cuts the step but stays silent",
-    "step 95, channel 3: pitch row 0 plays but is not shown on the piano roll (rows 1 to 13)",
+    "step 4, channel 2: A5 plays but the roll cannot show it (it shows B3 to G5, pitch rows 1 to 13)",
+    "step 8, channel 3: instrument #40 of 200:40 has no sample in the bank; it cuts the step but stays silent",
+    "step 95, channel 3: A#3 plays but the roll cannot show it (it shows B3 to G5, pitch rows 1 to 13)",
   ]);
 });
 
