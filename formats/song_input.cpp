@@ -28,11 +28,10 @@ Song readSongOrText(const Source& source, bool namedAsSongFile,
   while (!text.empty() && text.back() == '\0') text.pop_back();
   try {
     return compileSongText(text, textWarnings);
-  } catch (const SongTextError& e) {
-    if (namedAsSongFile) throw LoadError("not a valid .zvo file");
-    if (text.find('\0') != std::string::npos) {
-      throw LoadError(std::string("not a valid .zvo file, nor a valid song text (") + e.what() +
-                      ")");
+  } catch (const SongTextError&) {
+    // Zero bytes in a text that does not compile: some other file.
+    if (namedAsSongFile || text.find('\0') != std::string::npos) {
+      throw LoadError("not a valid .zvo file");
     }
     throw;
   }

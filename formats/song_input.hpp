@@ -18,10 +18,10 @@ bool isSongFile(const Source& source);
 
 // Throws LoadError ("not a valid .zvo file") or SongTextError. A text that
 // does not compile is reported as a song file that is not valid when it
-// holds a zero byte (then with the text's error too: it may have been
-// either) or when the source is named as a song file (namedAsSongFile): it
-// was surely not meant as a text. A text longer than kMaxSongTextBytes is
-// refused. For a text, textWarnings (when given) receives its warnings.
+// holds a zero byte (some other file, surely) or when the source is named
+// as a song file (namedAsSongFile): it was not meant as a text. A text
+// longer than kMaxSongTextBytes is refused. For a text, textWarnings (when
+// given) receives its warnings.
 Song readSongOrText(const Source& source, bool namedAsSongFile = false,
                     std::vector<SongTextWarning>* textWarnings = nullptr);
 
