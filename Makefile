@@ -30,7 +30,10 @@ test: build
 PLAY_SONG = $(or $(SONG),first-light)
 DEMO_SONGS = $(filter-out CMakeLists,$(basename $(notdir $(wildcard examples/*.txt))))
 
-play: play-song build
+# Only what it plays: the player, the default bank and the demo songs (which
+# the zorvik tool compiles), not the tests.
+play: play-song configure
+	@cmake --build $(BUILD) --target zorvikpla default_bank examples
 	$(BUILD)/zorvikpla $(BUILD)/examples/$(PLAY_SONG).zvo
 
 # Before anything is set up or built: a song that is none of the demo songs
