@@ -17,6 +17,7 @@
 #include "display/safe_text.hpp"
 #include "formats/bank.hpp"
 #include "formats/bytes.hpp"
+#include "platform/os.hpp"
 #include "tools/audio_file.hpp"
 #include "tools/bank_search.hpp"
 #include "tools/command.hpp"
@@ -250,21 +251,20 @@ int build(const ParsedArgs& args, const Context& context) {
   header.name = makeTextField(name);
   header.author = makeTextField(author);
   // A file given again, by any name, is the same file: stored once.
-  std::vector<std::pair<std::pair<dev_t, ino_t>, Stored>> seen;
+  std::vector<std::pair<std::pair<std::uint64_t, std::uint64_t>, Stored>> seen;
   for (int k = 0; k < kBankSamples; ++k) {
     Stored stored{body.offset(), 0};
     if (static_cast<std::size_t>(k) < files.size()) {
       const std::string& file = files[static_cast<std::size_t>(k)];
-      struct stat st {};
-      bool known = ::stat(file.c_str(), &st) == 0;
+      auto st = os::statusOf(file);
       auto same = std::find_if(seen.begin(), seen.end(), [&](const auto& s) {
-        return known && s.first == std::pair{st.st_dev, st.st_ino};
+        return st && s.first == std::pair{st->device, st->id};
       });
       if (same != seen.end()) {
         stored = same->second;
       } else {
         stored = storeFile(file, body);
-        if (known) seen.push_back({{st.st_dev, st.st_ino}, stored});
+        if (st) seen.push_back({{st->device, st->id}, stored});
       }
     } else if (fillBank) {
       const Sample& sample = fillBank->samples[k];
@@ -360,8 +360,8 @@ int extract(const ParsedArgs& args, const Context&) {
   std::vector<std::string> targets;
   for (int k = 0; k < kBankSamples; ++k) {
     std::string target = (dir / extractedFileName(k)).string();
-    struct stat st {};
-    if (::stat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) throw notRegular(target);
+    auto st = os::statusOf(target);
+    if (st && st->kind != os::FileKind::Regular) throw notRegular(target);
     refuseInputAsOutput(kExtractSpec, target, std::span(&path, 1));
     targets.push_back(target);
   }

@@ -115,8 +115,7 @@ void OutputFile::write(std::span<const std::uint8_t> bytes) {
 
 void OutputFile::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
   for (std::size_t done = 0; done < bytes.size();) {
-    ssize_t n =
-        ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+    long long n = os::writeAt(fd_, bytes.data() + done, bytes.size() - done, offset + done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) fail();
     done += static_cast<std::size_t>(n);
