@@ -3,9 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <thread>
 
 namespace zorvik::platform {
 
@@ -17,14 +15,6 @@ void ensureStandardStreams() {
     if (null != fd && null >= 0) ::close(null);
     if (null != fd) std::_Exit(1);  // no /dev/null: nothing safe is left to do
   }
-}
-
-void exitWithin(int status) {
-  std::thread([status] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    std::_Exit(status);
-  }).detach();
-  std::exit(status);
 }
 
 }  // namespace zorvik::platform

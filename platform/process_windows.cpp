@@ -3,9 +3,7 @@
 #include <fcntl.h>
 #include <io.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <thread>
 
 #include "platform/process.hpp"
 
@@ -21,14 +19,6 @@ void ensureStandardStreams() {
       ::_close(null);
     }
   }
-}
-
-void exitWithin(int status) {
-  std::thread([status] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    std::_Exit(status);
-  }).detach();
-  std::exit(status);
 }
 
 }  // namespace zorvik::platform
