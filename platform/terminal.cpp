@@ -22,11 +22,9 @@ namespace {
 struct termios savedSettings;
 struct termios rawSettings;
 std::atomic<bool> haveSettings{false};
-std::atomic<bool> rawAlways{false};  // raw whenever the terminal is ours
-std::atomic<bool> waiting{false};    // inside waitKey()
-std::atomic<bool> drawing{false};    // on the alternate screen while ours
-std::atomic<bool> taken{false};      // the terminal is ours now
-std::atomic<bool> released{false};   // given back for good: a continue leaves it be
+std::atomic<bool> drawing{false};   // on the alternate screen while ours
+std::atomic<bool> taken{false};     // the terminal is ours now
+std::atomic<bool> released{false};  // given back for good: a continue leaves it be
 std::atomic<bool> redraw{false};
 
 constexpr char kEnter[] = "\x1b[?1049h\x1b[?25l\x1b[H\x1b[2J";  // alternate screen, no cursor
